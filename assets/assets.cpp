@@ -1,0 +1,1 @@
+// Anchors the static resource library; the resources register themselves at start-up.

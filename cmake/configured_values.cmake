@@ -1,0 +1,20 @@
+# The values of the maker's side. The program reads no configuration at run time: each value is
+# set here at build time (cmake -DWRISTBOAT_<NAME>=...). The defaults are placeholders of the
+# right form. A host may carry a port (127.0.0.1:8080).
+set(WRISTBOAT_UPDATE_HOST "update.wristboat.example" CACHE STRING "Update service host")
+set(WRISTBOAT_APP_ID "0123456789abcdef0123456789abcdef" CACHE STRING "Update service application identifier (32 lower-case hex)")
+set(WRISTBOAT_CODE_SERVICE_HOST "code.wristboat.example" CACHE STRING "Verification-code service host")
+set(WRISTBOAT_SMTP_HOST "smtp.wristboat.example" CACHE STRING "SMTP server host")
+set(WRISTBOAT_SMTP_PORT "25" CACHE STRING "SMTP server port")
+set(WRISTBOAT_MAIL_USER "10001" CACHE STRING "Mail account user name (the maker's QQ number)")
+set(WRISTBOAT_MAIL_AUTH_CODE "abcdefghijklmnop" CACHE STRING "SMTP authorisation code (16 lower-case letters)")
+set(WRISTBOAT_MAILBOX "10001@mail.wristboat.example" CACHE STRING "The maker's mailbox: claim recipient and sender")
+set(WRISTBOAT_QQ_NUMBER "10001" CACHE STRING "The maker's QQ number")
+set(WRISTBOAT_QQ_GROUP "100000001" CACHE STRING "The maker's QQ group number")
+set(WRISTBOAT_QQ_GROUP_KEY "AbCdEfGhIjKlMnOpQrStUvWxYz012345" CACHE STRING "The QQ group's join key")
+set(WRISTBOAT_DOWNLOAD_SITE_NAME "腕舟下载站" CACHE STRING "Name of the software download site (page 0)")
+set(WRISTBOAT_DOWNLOAD_SITE_HOST "www.download.example" CACHE STRING "Host of the software download site")
+set(WRISTBOAT_HELP_SITE_HOST "help.wristboat.example" CACHE STRING "Host of the maker's help site")
+set(WRISTBOAT_SHARE_HOST "share.example.com" CACHE STRING "Host of the maker's cloud-drive share (17 characters keep the address at 35)")
+set(WRISTBOAT_EXTRACTION_CODE "1234" CACHE STRING "Four-digit extraction code of the shares")
+set(WRISTBOAT_SONG_ID "100000001" CACHE STRING "QQ Music song identifier of the author window")

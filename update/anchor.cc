@@ -1,0 +1,1 @@
+// Keeps the update library non-empty while it grows.
