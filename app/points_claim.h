@@ -1,0 +1,43 @@
+// The points claim of page 2: fetch the current code, compare it with the typed one, mail the claim.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+#include "app/maker_values.h"
+#include "net/text.h"
+
+class QLineEdit;
+class QPushButton;
+class QWidget;
+
+namespace app {
+
+class PointsClaim : public QObject {
+  Q_OBJECT
+ public:
+  // Finds 按钮4, 编辑框1, 编辑框3 and 编辑框4 among the page's descendants and claims on 按钮4's
+  // clicks. The page becomes the parent; verification_code must outlive it.
+  PointsClaim(QWidget* page, const MakerValues& values, net::Text& verification_code);
+
+  // Runs one claim to its message box. While it runs, 按钮4 is disabled, the cursor shows work in
+  // progress and a further call returns at once.
+  void claim();
+
+ private:
+  enum class Outcome { CodeUnavailable, CodeMismatch, MailFailed, MailSent };
+
+  Outcome fetch_compare_and_send();
+  net::Text fetch_code();
+  bool send_claim_mail();
+
+  MakerValues values_;
+  net::Text& verification_code_;
+  QPointer<QPushButton> button_;
+  QPointer<QLineEdit> claim_id_;
+  QPointer<QLineEdit> typed_code_;
+  QPointer<QLineEdit> qq_number_;
+  bool running_ = false;
+};
+
+}  // namespace app
