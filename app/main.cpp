@@ -1,2 +1,19 @@
-// Program start.
-int main() { return 0; }
+// Program start: the GUI runtime, then the program's own start-up.
+#include <QApplication>
+#include <unistd.h>
+
+#include "app/maker_values.h"
+#include "app/program.h"
+#include "net/event_pump.h"
+#include "ui/fonts.h"
+
+int main(int argc, char** argv) {
+  // The web engine refuses to run as root without its sandbox switch; a normal user keeps it.
+  if (geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  QApplication application(argc, argv);
+  ui::install_font_substitutions();
+  // Network waits keep the windows painted and responsive.
+  net::set_event_pump([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 20); });
+  return app::run_program(app::built_in_values());
+}

@@ -1,0 +1,34 @@
+// A loopback update service: answers version checks with a scripted reply and counts requests.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace httplib { class Server; }
+
+namespace test_support {
+
+class UpdateService {
+ public:
+  // reply: the UTF-8 body every /api/checkVersion request gets (the notes page gets a small page).
+  explicit UpdateService(std::string reply = "false|false|||");
+  ~UpdateService();
+
+  std::string host() const;  // "127.0.0.1:<port>"
+  void set_reply(std::string reply);
+  std::vector<std::string> requests() const;  // request target (path and query) of each, in order
+
+ private:
+  std::unique_ptr<httplib::Server> server_;
+  std::thread thread_;
+  int port_ = 0;
+  mutable std::mutex mutex_;
+  std::string reply_;
+  std::vector<std::string> requests_;
+};
+
+}  // namespace test_support

@@ -1,1 +1,0 @@
-// Keeps the update library non-empty while it grows.
