@@ -16,6 +16,15 @@ class ProgramTest : public ::testing::Test {
   void SetUp() override { QApplication::setQuitOnLastWindowClosed(true); }
   void TearDown() override { QApplication::setQuitOnLastWindowClosed(false); }
 
+  // Runs the message loop; a loop that does not end within 10 s ends with 99 instead of hanging.
+  static int run_loop() {
+    QTimer guard;
+    guard.setSingleShot(true);
+    guard.callOnTimeout([] { QCoreApplication::exit(99); });
+    guard.start(10000);
+    return QApplication::exec();
+  }
+
   test_support::UpdateService service_;
   app::MakerValues values_ = test_support::loopback_values(service_.host());
 };
@@ -26,10 +35,7 @@ TEST_F(ProgramTest, ClosingTheLastWindowEndsTheLoopWithCodeZeroAndCleansUpOnce) 
   ASSERT_FALSE(program.ended());
   window.show();
   QTimer::singleShot(0, &window, &QWidget::close);
-  QTimer guard;  // never hang: a loop that does not end fails the test instead
-  guard.callOnTimeout([] { QCoreApplication::exit(99); });
-  guard.start(10000);
-  EXPECT_EQ(QApplication::exec(), 0);
+  EXPECT_EQ(run_loop(), 0);
   EXPECT_TRUE(program.exit_cleanup_done());
   EXPECT_TRUE(program.verification_code().empty());
 }
@@ -38,8 +44,7 @@ TEST_F(ProgramTest, EndProgramCleansUpOnceAndLeavesTheRunningLoopWithItsCode) {
   app::Program program(values_);
   program.verification_code() = "1234";
   QTimer::singleShot(0, [&] { program.end_program(0); });
-  QTimer::singleShot(10000, [] { QCoreApplication::exit(99); });
-  EXPECT_EQ(QApplication::exec(), 0);
+  EXPECT_EQ(run_loop(), 0);
   EXPECT_TRUE(program.ended());
   EXPECT_EQ(program.exit_code(), 0);
   EXPECT_TRUE(program.exit_cleanup_done());
