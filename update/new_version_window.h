@@ -8,9 +8,6 @@
 
 #include "update/update_client.h"
 
-class QSoundEffect;
-class QWebEngineView;
-
 namespace update {
 
 // Modal, always on top, 533 × 281, dragged by its background; Esc does not close it. On
@@ -24,6 +21,7 @@ class NewVersionWindow : public QDialog {
                    QWidget* parent = nullptr);
 
  protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
@@ -36,9 +34,9 @@ class NewVersionWindow : public QDialog {
   UpdateClient& client_;
   std::function<void(int exit_code)> end_program_;
   QImage background_;
-  QSoundEffect* chime_ = nullptr;
-  QWebEngineView* notes_view_ = nullptr;
-  QPoint drag_offset_;
+  QWidget* close_label_ = nullptr;
+  QWidget* download_label_ = nullptr;
+  QPoint drag_offset_;  // from the pointer to the window's corner while dragging
 };
 
 }  // namespace update

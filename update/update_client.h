@@ -56,7 +56,9 @@ class UpdateClient {
  private:
   // True when connected; otherwise shows the guard's message and answers false.
   bool guard() const;
+  // The example text named by key: stored, or fetched when none is stored yet.
   net::Text example_text(const net::Text& key);
+  net::Text stored_example(const net::Text& key) const;
 
   net::Text base_address_;
   ShowMessage show_message_;
