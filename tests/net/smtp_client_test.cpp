@@ -1,0 +1,215 @@
+// The SMTP client against a real SMTP server with login on loopback.
+#include "net/smtp_client.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "net/encoding.h"
+#include "net/event_pump.h"
+#include "tests/support/smtp_peer.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using test_support::SmtpPeer;
+
+const SmtpPeer::Account kAccount{"30003", "abcdefghijklmnop"};
+constexpr const char* kMailbox = "30003@mail.test.example";
+
+std::string decode_base64(const std::string& text) {
+  static const std::string digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  std::uint32_t bits = 0;
+  int count = 0;
+  for (char c : text) {
+    const auto value = digits.find(c);
+    if (value == std::string::npos) continue;  // padding and line breaks
+    bits = bits << 6 | static_cast<std::uint32_t>(value);
+    if ((count += 6) >= 8) out += static_cast<char>(bits >> (count -= 8) & 0xFF);
+  }
+  return out;
+}
+
+// A TCP port on 127.0.0.1 that accepts connections into its queue and never says a word.
+class SilentListener {
+ public:
+  SilentListener() {
+    fd_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    bind(fd_, reinterpret_cast<sockaddr*>(&address), length);
+    listen(fd_, 4);
+    getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+  }
+  ~SilentListener() { close(fd_); }
+  int port() const { return port_; }
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+};
+
+// A port on 127.0.0.1 where nothing listens.
+int closed_port() {
+  const SilentListener listener;
+  return listener.port();
+}
+
+net::MailMessage claim_mail() {
+  return {.subject = net::utf8_to_gbk("积分发放！"),
+          .body = net::utf8_to_gbk("领取ID：123\r\nQQ：456"),
+          .to = kMailbox,
+          .from = kMailbox};
+}
+
+net::SmtpServer server_at(int port, const SmtpPeer::Account& account = kAccount) {
+  return {.host = "127.0.0.1", .port = port, .user_name = account.user, .password = account.password};
+}
+
+TEST(SmtpClient, DeliversTheMailWithLoginAndGbkEncoding) {
+  SmtpPeer peer(kAccount);
+  ASSERT_TRUE(peer.running());
+
+  const net::SmtpResult result = net::send_mail(server_at(peer.port()), claim_mail());
+
+  EXPECT_TRUE(result.accepted) << result.status;
+  EXPECT_EQ(result.status.substr(0, 3), "250");
+  const auto mails = peer.mails();
+  ASSERT_EQ(mails.size(), 1u);
+  const auto& mail = mails[0];
+  EXPECT_EQ(mail.login, kAccount.user);
+  EXPECT_EQ(mail.password, kAccount.password);
+  EXPECT_EQ(mail.mail_from, kMailbox);
+  EXPECT_EQ(mail.rcpt_tos, std::vector<std::string>{kMailbox});
+  EXPECT_EQ(mail.subject, "积分发放！");
+  EXPECT_EQ(mail.body, net::utf8_to_gbk("领取ID：123\r\nQQ：456"));
+  EXPECT_EQ(mail.content_type, "text/plain");
+  EXPECT_EQ(mail.charset, "GBK");
+  EXPECT_NE(mail.raw.find("\r\nFrom: " + std::string(kMailbox) + "\r\n"), std::string::npos);
+  EXPECT_NE(mail.raw.find("\r\nTo: " + std::string(kMailbox) + "\r\n"), std::string::npos);
+  EXPECT_NE(mail.raw.find("\r\nContent-Transfer-Encoding: base64\r\n"), std::string::npos);
+  EXPECT_EQ(mail.raw.find("\nCc:"), std::string::npos);
+  EXPECT_EQ(mail.raw.find("\nBcc:"), std::string::npos);
+  // CR LF and nothing else ends every line.
+  EXPECT_FALSE(std::regex_search(mail.raw, std::regex("[^\r]\n|\r[^\n]")));
+}
+
+TEST(SmtpClient, AHostThatCarriesItsPortKeepsIt) {
+  SmtpPeer peer(kAccount);
+  ASSERT_TRUE(peer.running());
+  net::SmtpServer server = server_at(closed_port());
+  server.host = "127.0.0.1:" + std::to_string(peer.port());
+
+  EXPECT_TRUE(net::send_mail(server, claim_mail()).accepted);
+  EXPECT_EQ(peer.mails().size(), 1u);
+}
+
+TEST(SmtpClient, EmptyBodyAndLongMixedSubjectArriveIntact) {
+  SmtpPeer peer(kAccount);
+  ASSERT_TRUE(peer.running());
+  std::string subject_utf8;
+  for (int i = 0; i < 9; ++i) subject_utf8 += "积分x发放！";  // odd ASCII offsets shift every cut
+  net::MailMessage mail = claim_mail();
+  mail.subject = net::utf8_to_gbk(subject_utf8);
+  mail.body.clear();
+
+  ASSERT_TRUE(net::send_mail(server_at(peer.port()), mail).accepted);
+  const auto mails = peer.mails();
+  ASSERT_EQ(mails.size(), 1u);
+  EXPECT_EQ(mails[0].subject, subject_utf8);
+  EXPECT_EQ(mails[0].body, "");
+}
+
+TEST(SmtpClient, SubjectWordsEndOnWholeCharactersAndLinesStayShort) {
+  std::string subject_utf8;
+  for (int i = 0; i < 9; ++i) subject_utf8 += "积分x发放！";
+  net::MailMessage mail = claim_mail();
+  mail.subject = net::utf8_to_gbk(subject_utf8);
+
+  const std::string text = net::mail_text(mail);
+  const std::string head = text.substr(0, text.find("\r\n\r\n") + 2);
+  std::string joined;
+  int words = 0;
+  const std::regex word("=\\?GBK\\?B\\?([A-Za-z0-9+/=]*)\\?=");
+  for (auto it = std::sregex_iterator(head.begin(), head.end(), word); it != std::sregex_iterator(); ++it) {
+    const std::string piece = decode_base64((*it)[1]);
+    // Each word alone converts back without a broken character.
+    EXPECT_EQ(net::utf8_to_gbk(net::gbk_to_utf8(piece)), piece);
+    EXPECT_EQ(net::gbk_to_utf8(piece).find("\xEF\xBF\xBD"), std::string::npos);
+    joined += piece;
+    ++words;
+  }
+  EXPECT_GT(words, 1);
+  EXPECT_EQ(joined, mail.subject);
+  for (std::size_t begin = 0, end; (end = text.find("\r\n", begin)) != std::string::npos; begin = end + 2)
+    EXPECT_LE(end - begin, 76u) << text.substr(begin, end - begin);
+  const std::string body = text.substr(text.find("\r\n\r\n") + 4);
+  EXPECT_EQ(decode_base64(body), mail.body);
+}
+
+struct FailureCase {
+  const char* name;
+  bool server_up;
+  bool refuse_login;
+  SmtpPeer::Account login;
+};
+
+class SmtpClientFailure : public ::testing::TestWithParam<FailureCase> {};
+
+TEST_P(SmtpClientFailure, ReportsNotAcceptedAndSendsNothing) {
+  const FailureCase& c = GetParam();
+  SmtpPeer peer(kAccount, c.refuse_login);
+  ASSERT_TRUE(peer.running());
+  const int port = c.server_up ? peer.port() : closed_port();
+
+  const net::SmtpResult result = net::send_mail(server_at(port, c.login), claim_mail(), 5s);
+
+  EXPECT_FALSE(result.accepted);
+  EXPECT_FALSE(result.status.empty());
+  if (c.server_up) {
+    EXPECT_NE(result.status.find("535"), std::string::npos) << result.status;
+  }
+  EXPECT_TRUE(peer.mails().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SmtpClientFailure,
+    ::testing::Values(FailureCase{"ServerDown", false, false, kAccount},
+                      FailureCase{"LoginRefused", true, true, kAccount},
+                      FailureCase{"WrongPassword", true, false, {kAccount.user, "wrongwrongwrongw"}}),
+    [](const ::testing::TestParamInfo<FailureCase>& test) { return std::string(test.param.name); });
+
+TEST(SmtpClient, ASilentServerTimesOutWhileEventsKeepBeingProcessed) {
+  const SilentListener silent;
+  std::vector<std::chrono::steady_clock::time_point> pumps;
+  net::set_event_pump([&] { pumps.push_back(std::chrono::steady_clock::now()); });
+
+  const auto started = std::chrono::steady_clock::now();
+  const net::SmtpResult result = net::send_mail(server_at(silent.port()), claim_mail(), 1s);
+  const auto elapsed = std::chrono::steady_clock::now() - started;
+  net::set_event_pump({});
+
+  EXPECT_FALSE(result.accepted);
+  EXPECT_FALSE(result.status.empty());
+  EXPECT_LT(elapsed, 10s);
+  ASSERT_GE(pumps.size(), 2u);
+  // Generous bound: the wait is sliced, never one long block.
+  std::chrono::steady_clock::duration longest{};
+  pumps.insert(pumps.begin(), started);
+  for (std::size_t i = 1; i < pumps.size(); ++i) longest = std::max(longest, pumps[i] - pumps[i - 1]);
+  EXPECT_LT(longest, 500ms);
+}
+
+}  // namespace

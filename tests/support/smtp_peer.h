@@ -1,0 +1,55 @@
+// A real SMTP server with login on loopback (aiosmtpd under the system Python) that records each mail.
+#pragma once
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace test_support {
+
+// One accepted mail as the server saw it.
+struct ReceivedMail {
+  std::string raw;                     // the message bytes after DATA
+  std::string mail_from;               // envelope sender
+  std::vector<std::string> rcpt_tos;   // envelope recipients
+  std::string login;                   // the user name that logged in
+  std::string password;                // and its password
+  std::string subject;                 // Subject as a mail reader decodes it, UTF-8
+  std::string content_type;            // media type of the body (text/plain)
+  std::string charset;                 // charset of the body as its Content-Type names it
+  std::string body;                    // body bytes with the transfer encoding undone
+};
+
+class SmtpPeer {
+ public:
+  struct Account {
+    std::string user;
+    std::string password;
+  };
+
+  // Starts the server on 127.0.0.1 at a free port. It accepts a login only with `account`, or
+  // no login at all when refuse_login is true. Waits a bounded time for it to listen; check
+  // running().
+  explicit SmtpPeer(Account account, bool refuse_login = false);
+  ~SmtpPeer();
+  SmtpPeer(const SmtpPeer&) = delete;
+  SmtpPeer& operator=(const SmtpPeer&) = delete;
+
+  bool running() const { return port_ != 0; }
+  int port() const { return port_; }
+  // Every mail accepted so far, in order.
+  std::vector<ReceivedMail> mails() const;
+
+ private:
+  void stop();
+
+  std::filesystem::path directory_;
+  pid_t pid_ = -1;
+  int control_fd_ = -1;  // the server's standard input: closing it ends the server
+  int port_fd_ = -1;     // its standard output, where it reports the port
+  int port_ = 0;
+};
+
+}  // namespace test_support
