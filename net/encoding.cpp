@@ -2,16 +2,20 @@
 
 #include <unicode/ucnv.h>
 #include <unicode/unorm2.h>
+#include <unicode/utf16.h>
 
+#include <algorithm>
+#include <array>
 #include <bit>
+#include <cctype>
 #include <cstring>
 #include <memory>
-#include <string_view>
 
 namespace net {
 namespace {
 
 static_assert(std::endian::native == std::endian::little, "UTF-16 units are stored little-endian");
+static_assert(sizeof(UChar) == sizeof(char16_t));
 
 struct ConverterCloser {
   void operator()(UConverter* converter) const { ucnv_close(converter); }
@@ -25,7 +29,7 @@ Converter open_converter(const char* name) {
   return converter;
 }
 
-// ICU's name for a code page number, or nullptr when there is none we support.
+// ICU's name for a code page number.
 std::string converter_name(int code_page) {
   switch (code_page) {
     case 0:
@@ -40,108 +44,158 @@ std::string converter_name(int code_page) {
 }
 
 // The text up to (not including) its first NUL byte: the text as a C string sees it.
-std::string_view c_text(const Text& text) {
-  const auto nul = text.find('\0');
-  return nul == Text::npos ? std::string_view(text) : std::string_view(text.data(), nul);
-}
+std::string_view c_text(std::string_view text) { return text.substr(0, text.find('\0')); }
 
-// The UTF-16 string of a unit buffer up to its first NUL unit, or all units when there is none.
+// The UTF-16 string of a unit buffer (an odd final byte ignored) up to its first NUL unit.
 std::u16string units_of(const Bytes& bytes) {
   std::u16string units(bytes.size() / 2, u'\0');
   if (!units.empty()) std::memcpy(units.data(), bytes.data(), units.size() * 2);
-  const auto nul = units.find(u'\0');
-  if (nul != std::u16string::npos) units.resize(nul);
+  units.resize(std::min(units.size(), units.find(u'\0')));
   return units;
 }
 
-// Decodes bytes with a converter into UTF-16 units. Every byte of the code pages in use here
-// yields at most one unit, so one pass into a buffer of that bound is enough.
+// Decodes bytes into UTF-16 units. The converters in use give at most one unit per byte, so
+// one pass into a buffer of that bound is enough; a converter that gives more is sized first.
 std::u16string decode(UConverter* converter, std::string_view bytes) {
   std::u16string units(bytes.size() + 1, u'\0');
   UErrorCode status = U_ZERO_ERROR;
-  const int32_t written = ucnv_toUChars(converter, units.data(), static_cast<int32_t>(units.size()),
-                                        bytes.data(), static_cast<int32_t>(bytes.size()), &status);
-  if (status == U_BUFFER_OVERFLOW_ERROR) {  // a converter that expands: size exactly and redo
+  const auto convert = [&] {
+    return ucnv_toUChars(converter, units.data(), static_cast<int32_t>(units.size()), bytes.data(),
+                         static_cast<int32_t>(bytes.size()), &status);
+  };
+  int32_t written = convert();
+  if (status == U_BUFFER_OVERFLOW_ERROR) {
     units.assign(static_cast<std::size_t>(written) + 1, u'\0');
     status = U_ZERO_ERROR;
-    ucnv_toUChars(converter, units.data(), static_cast<int32_t>(units.size()), bytes.data(),
-                  static_cast<int32_t>(bytes.size()), &status);
+    written = convert();
   }
   if (U_FAILURE(status)) return {};
   units.resize(static_cast<std::size_t>(written));
   return units;
 }
 
-// Encodes UTF-16 units with a converter; unmappable characters become the converter's
-// substitute ('?' for GBK).
+// Encodes UTF-16 units; characters the target cannot hold become its substitute ('?' for GBK).
 Text encode(UConverter* converter, std::u16string_view units) {
   if (units.empty()) return {};
-  const int32_t max_char = ucnv_getMaxCharSize(converter);
-  Text bytes(units.size() * static_cast<std::size_t>(max_char) + 1, '\0');
+  const auto max_char = static_cast<std::size_t>(ucnv_getMaxCharSize(converter));
+  Text bytes(units.size() * max_char + 1, '\0');
   UErrorCode status = U_ZERO_ERROR;
-  const int32_t written = ucnv_fromUChars(converter, bytes.data(), static_cast<int32_t>(bytes.size()),
-                                          units.data(), static_cast<int32_t>(units.size()), &status);
+  const auto convert = [&] {
+    return ucnv_fromUChars(converter, bytes.data(), static_cast<int32_t>(bytes.size()), units.data(),
+                           static_cast<int32_t>(units.size()), &status);
+  };
+  int32_t written = convert();
+  if (status == U_BUFFER_OVERFLOW_ERROR) {  // stateful encodings may add shift sequences
+    bytes.assign(static_cast<std::size_t>(written) + 1, '\0');
+    status = U_ZERO_ERROR;
+    written = convert();
+  }
   if (U_FAILURE(status)) return {};
   bytes.resize(static_cast<std::size_t>(written));
   return bytes;
 }
 
-Bytes to_bytes(std::u16string_view units, bool terminator) {
-  Bytes bytes((units.size() + (terminator ? 1 : 0)) * 2, 0);
-  if (!units.empty()) std::memcpy(bytes.data(), units.data(), units.size() * 2);
+Bytes to_bytes(std::u16string_view units) {
+  const auto* first = reinterpret_cast<const std::uint8_t*>(units.data());
+  Bytes bytes(first, first + units.size() * 2);
+  bytes.insert(bytes.end(), 2, 0);
   return bytes;
 }
 
-Text cut_at_nul(Text text) {
-  const auto nul = text.find('\0');
-  if (nul != Text::npos) text.resize(nul);
-  return text;
-}
-
-// Composes base characters and combining marks into precomposed characters where one exists.
-std::u16string compose(std::u16string units) {
+// Composes every character and a combining mark right after it into the precomposed
+// character when one exists, as often as that applies. Nothing is decomposed or reordered,
+// so characters that GBK holds keep their code (full NFC would turn the compatibility
+// ideographs of GBK, FD9C for instance, into other characters).
+std::u16string compose(std::u16string_view units) {
   UErrorCode status = U_ZERO_ERROR;
   const UNormalizer2* nfc = unorm2_getNFCInstance(&status);
-  if (U_FAILURE(status)) return units;
+  if (U_FAILURE(status)) return std::u16string(units);
+  std::u16string composed;
+  composed.reserve(units.size());
+  UChar32 last = U_SENTINEL;
+  std::size_t last_at = 0;
   const auto length = static_cast<int32_t>(units.size());
-  if (unorm2_isNormalized(nfc, units.data(), length, &status) && U_SUCCESS(status)) return units;
-  status = U_ZERO_ERROR;
-  std::u16string composed(units.size() + 16, u'\0');
-  int32_t written = unorm2_normalize(nfc, units.data(), length, composed.data(),
-                                     static_cast<int32_t>(composed.size()), &status);
-  if (status == U_BUFFER_OVERFLOW_ERROR) {
-    composed.assign(static_cast<std::size_t>(written), u'\0');
-    status = U_ZERO_ERROR;
-    written = unorm2_normalize(nfc, units.data(), length, composed.data(), written, &status);
+  for (int32_t at = 0; at < length;) {
+    UChar32 character;
+    U16_NEXT(units.data(), at, length, character);
+    if (last != U_SENTINEL && !unorm2_hasBoundaryBefore(nfc, character)) {
+      const UChar32 composite = unorm2_composePair(nfc, last, character);
+      if (composite >= 0) {
+        composed.resize(last_at);
+        character = composite;
+      }
+    }
+    last = character;
+    last_at = composed.size();
+    if (U_IS_BMP(character)) {
+      composed.push_back(static_cast<char16_t>(character));
+    } else {
+      composed.push_back(static_cast<char16_t>(U16_LEAD(character)));
+      composed.push_back(static_cast<char16_t>(U16_TRAIL(character)));
+    }
   }
-  if (U_FAILURE(status)) return units;
-  composed.resize(static_cast<std::size_t>(written));
   return composed;
 }
 
 Text units_to_codepage(std::u16string_view units, int code_page) {
   const Converter converter = open_converter(converter_name(code_page).c_str());
   if (!converter) return {};
-  return cut_at_nul(encode(converter.get(), units));
+  Text text = encode(converter.get(), units);
+  text.resize(std::min(text.size(), text.find('\0')));
+  return text;
+}
+
+// ICU's converter for a charset name as web pages declare it. Names of the GBK family, Latin-1
+// and EUC-KR mean the Windows supersets (as browsers and the Windows converters read them);
+// other names are ICU's.
+std::string charset_converter_name(std::string_view charset) {
+  std::string name(charset);
+  std::transform(name.begin(), name.end(), name.begin(),
+                 [](unsigned char byte) { return static_cast<char>(std::tolower(byte)); });
+  static constexpr std::array<std::pair<std::string_view, std::string_view>, 14> supersets = {{
+      {"gb2312", "GBK"},          {"gbk", "GBK"},
+      {"x-gbk", "GBK"},           {"cp936", "GBK"},
+      {"ms936", "GBK"},           {"windows-936", "GBK"},
+      {"csgb2312", "GBK"},        {"chinese", "GBK"},
+      {"euc-cn", "GBK"},          {"iso-8859-1", "windows-1252"},
+      {"latin1", "windows-1252"}, {"us-ascii", "windows-1252"},
+      {"euc-kr", "windows-949"},  {"ks_c_5601-1987", "windows-949"},
+  }};
+  for (const auto& [alias, superset] : supersets) {
+    if (name == alias) return std::string(superset);
+  }
+  return std::string(charset);
 }
 
 }  // namespace
 
 Bytes gbk_to_utf16(const Text& text, bool drop_terminator) {
-  if (text.empty()) return {};
+  const std::string_view bytes = c_text(text);
+  if (bytes.empty()) return {};
   const Converter converter = open_converter("GBK");
   if (!converter) return {};
-  return to_bytes(decode(converter.get(), c_text(text)), !drop_terminator);
+  // Converted into a buffer that is not zero-filled first; the result is allocated once.
+  const auto capacity = static_cast<int32_t>(bytes.size());
+  const std::unique_ptr<UChar[]> units(new UChar[bytes.size()]);
+  UErrorCode status = U_ZERO_ERROR;
+  const int32_t written = ucnv_toUChars(converter.get(), units.get(), capacity, bytes.data(),
+                                        capacity, &status);
+  if (U_FAILURE(status)) return {};
+  const auto* first = reinterpret_cast<const std::uint8_t*>(units.get());
+  const std::size_t size = static_cast<std::size_t>(written) * 2;
+  Bytes result;
+  result.reserve(size + 2);
+  result.assign(first, first + size);
+  if (!drop_terminator) result.insert(result.end(), 2, 0);
+  return result;
 }
 
-Text utf16_to_gbk(const Bytes& units) {
-  return units_to_codepage(compose(units_of(units)), 936);
-}
+Text utf16_to_gbk(const Bytes& units) { return units_to_codepage(compose(units_of(units)), 936); }
 
 Bytes codepage_to_utf16(const Text& text, int code_page) {
   const Converter converter = open_converter(converter_name(code_page).c_str());
-  if (!converter) return to_bytes({}, true);
-  return to_bytes(decode(converter.get(), c_text(text)), true);
+  if (!converter) return to_bytes({});
+  return to_bytes(decode(converter.get(), c_text(text)));
 }
 
 Text utf16_to_codepage(const Bytes& units, int code_page) {
@@ -149,9 +203,23 @@ Text utf16_to_codepage(const Bytes& units, int code_page) {
 }
 
 Text utf8_to_gbk(const Text& text) {
+  const std::string_view bytes = c_text(text);
+  if (bytes.empty()) return {};
+  const Converter gbk = open_converter("GBK");
   const Converter utf8 = open_converter("UTF-8");
-  if (!utf8) return {};
-  return units_to_codepage(decode(utf8.get(), c_text(text)), 936);
+  if (!gbk || !utf8) return {};
+  // One pass through ICU's pivot straight from UTF-8 to GBK; a GBK character never takes more
+  // bytes than the UTF-8 sequence (or the invalid byte) it comes from.
+  Text result(bytes.size(), '\0');
+  char* target = result.data();
+  const char* source = bytes.data();
+  UErrorCode status = U_ZERO_ERROR;
+  ucnv_convertEx(gbk.get(), utf8.get(), &target, result.data() + result.size(), &source,
+                 bytes.data() + bytes.size(), nullptr, nullptr, nullptr, nullptr, true, true,
+                 &status);
+  if (U_FAILURE(status)) return units_to_codepage(decode(utf8.get(), bytes), 936);
+  result.resize(static_cast<std::size_t>(target - result.data()));
+  return result;
 }
 
 Text gbk_to_utf8(const Text& text) {
@@ -160,11 +228,24 @@ Text gbk_to_utf8(const Text& text) {
   return units_to_codepage(decode(gbk.get(), c_text(text)), 65001);
 }
 
+std::u16string gbk_to_u16string(const Text& text) {
+  const Converter gbk = open_converter("GBK");
+  if (!gbk) return {};
+  return decode(gbk.get(), c_text(text));
+}
+
+Text u16string_to_gbk(std::u16string_view units) {
+  return units_to_codepage(units.substr(0, units.find(u'\0')), 936);
+}
+
 std::optional<Text> charset_to_gbk(const Bytes& bytes, const Text& charset) {
-  const Converter converter = open_converter(charset.c_str());
-  if (!converter || charset.empty()) return std::nullopt;
+  if (c_text(charset).empty()) return std::nullopt;
+  const Converter converter = open_converter(charset_converter_name(c_text(charset)).c_str());
+  if (!converter) return std::nullopt;
   const std::string_view view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  return units_to_codepage(decode(converter.get(), view), 936);
+  std::u16string units = decode(converter.get(), view);
+  if (units.starts_with(u'\uFEFF')) units.erase(0, 1);  // a byte order mark is no character
+  return u16string_to_gbk(units);
 }
 
 }  // namespace net

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <optional>
+#include <string>
+#include <string_view>
 
 #include "net/text.h"
 
@@ -11,8 +13,9 @@ namespace net {
 // The empty text gives an empty result either way. The text ends at its first NUL byte.
 Bytes gbk_to_utf16(const Text& text, bool drop_terminator = false);
 
-// GBK text of UTF-16LE units (an odd final byte is ignored), composed to NFC first;
-// the result ends before the first NUL. Characters GBK cannot hold become '?'.
+// GBK text of UTF-16LE units (an odd final byte is ignored); a character followed by a
+// combining mark is composed into the precomposed character first where one exists.
+// The result ends before the first NUL. Characters GBK cannot hold become '?'.
 Text utf16_to_gbk(const Bytes& units);
 
 // UTF-16LE units, terminating NUL unit included, of a text in the given code page
@@ -24,14 +27,22 @@ Bytes codepage_to_utf16(const Text& text, int code_page = 65001);
 // An unknown code page gives the empty text.
 Text utf16_to_codepage(const Bytes& units, int code_page = 0);
 
-// GBK text of UTF-8 text.
+// GBK text of UTF-8 text (up to its first NUL byte). Invalid sequences become '?'.
 Text utf8_to_gbk(const Text& text);
 
-// GBK text of UTF-8 text, the other way round (used at the edge to the GUI and the mail client).
+// UTF-8 text of GBK text, the other way round (used at the edge to the GUI and the mail client).
 Text gbk_to_utf8(const Text& text);
 
+// The UTF-16 string of a GBK text, up to its first NUL byte, without terminator.
+std::u16string gbk_to_u16string(const Text& text);
+
+// GBK text of a UTF-16 string, taken up to its first NUL unit (no composition).
+Text u16string_to_gbk(std::u16string_view units);
+
 // Decodes bytes written in the charset named by a web page ("utf-8", "big5", "shift_jis", ...)
-// and returns them as GBK text. No value when the charset name is unknown.
+// and returns them as GBK text (up to its first NUL), a leading byte order mark left out.
+// The GBK family ("gb2312", "GB2312", ...), Latin-1 and EUC-KR names decode with their Windows
+// supersets. No value when the charset name is empty or unknown.
 std::optional<Text> charset_to_gbk(const Bytes& bytes, const Text& charset);
 
 }  // namespace net
