@@ -1,0 +1,144 @@
+#include "net/http_response.h"
+
+#include <algorithm>
+
+#include "net/encoding.h"
+#include "net/event_pump.h"
+#include "net/regex_object.h"
+#include "net/text_extract.h"
+
+namespace net {
+namespace {
+
+constexpr std::string_view kLineBreak = "\r\n";
+constexpr std::size_t kCharsetWindow = 1024;
+
+bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() &&
+         std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
+           const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+           return lower(a) == lower(b);
+         });
+}
+
+// The status code of a status line ("HTTP/1.1 302 Found" gives 302), 0 when it has none.
+int status_code_of(std::string_view status_line) {
+  const auto blank = status_line.find(' ');
+  if (blank == std::string_view::npos || status_line.size() < blank + 4) return 0;
+  int code = 0;
+  for (const char digit : status_line.substr(blank + 1, 3)) {
+    if (digit < '0' || digit > '9') return 0;
+    code = code * 10 + (digit - '0');
+  }
+  return code;
+}
+
+// Length of the character at offset at: two bytes for a lead byte that is not the last byte.
+std::size_t character_length(std::string_view text, std::size_t at) {
+  return static_cast<unsigned char>(text[at]) >= 0x80 && at + 1 < text.size() ? 2 : 1;
+}
+
+// The text without spaces and full-width spaces (A1 A1) at both ends, walking whole characters.
+Text trim_spaces(std::string_view text) {
+  std::size_t begin = 0;
+  std::size_t end = 0;
+  bool leading = true;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t length = character_length(text, at);
+    const bool space = length == 1 ? text[at] == ' ' : text[at] == '\xA1' && text[at + 1] == '\xA1';
+    at += length;
+    if (!space) {
+      leading = false;
+      end = at;
+    } else if (leading) {
+      begin = at;
+    }
+  }
+  return end > begin ? Text(text.substr(begin, end - begin)) : Text();
+}
+
+// The line with every occurrence of marker removed, case ignored.
+Text remove_all_ignoring_case(const Text& line, std::string_view marker) {
+  Text result;
+  std::size_t begin = 0;
+  for (auto at = find_marker(line, marker, 0, true); at != Text::npos;
+       at = find_marker(line, marker, begin, true)) {
+    result.append(line, begin, at - begin);
+    begin = at + marker.size();
+  }
+  result.append(line, begin);
+  return result;
+}
+
+// The name=value pair of a Set-Cookie line: up to the first ";" when there is one.
+Text cookie_pair_of(const Text& line) {
+  if (find_marker(line, ";", 0) != Text::npos) return trim_spaces(text_between(line, "Set-Cookie:", ";"));
+  return trim_spaces(remove_all_ignoring_case(line, "Set-Cookie:"));
+}
+
+}  // namespace
+
+void ResponseHeadCollector::add_line(std::string_view line) {
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+  if (!in_head_) {
+    if (!line.starts_with("HTTP/")) return;
+    in_head_ = true;
+    current_has_location_ = false;
+    current_.assign(line).append(kLineBreak);
+    return;
+  }
+  current_.append(line).append(kLineBreak);
+  if (!line.empty()) {
+    if (starts_with_ignoring_case(line, "location:") &&
+        !trim_spaces(line.substr(9)).empty()) {
+      current_has_location_ = true;
+    }
+    return;
+  }
+  in_head_ = false;
+  ++heads_;
+  block_ = std::move(current_);
+  current_.clear();
+  const int code = status_code_of(std::string_view(block_).substr(0, block_.find(kLineBreak)));
+  last_redirects_ = code >= 300 && code < 400 && current_has_location_;
+  last_continues_ = (code >= 100 && code < 200) || (redirects_followed_ && last_redirects_);
+}
+
+Text status_text_of(const Text& header_block) {
+  constexpr std::size_t kSkipped = 9;  // "HTTP/1.1 "
+  if (header_block.size() <= kSkipped) return {};
+  const auto end = header_block.find(kLineBreak, kSkipped);
+  return header_block.substr(kSkipped, end == Text::npos ? Text::npos : end - kSkipped);
+}
+
+void read_header_lines(const Text& header_block, Text& received_cookies, Text& redirect_location) {
+  std::size_t begin = 0;
+  while (begin < header_block.size()) {
+    auto end = find_marker(header_block, kLineBreak, begin);
+    if (end == Text::npos) end = header_block.size();
+    const Text line = header_block.substr(begin, end - begin);
+    begin = end + kLineBreak.size();
+
+    if (text_left_of(line, ": ") == "Set-Cookie") received_cookies.append(cookie_pair_of(line)).append("; ");
+    if (starts_with_ignoring_case(line, "Location: ")) redirect_location = line.substr(10);
+    pump_events();
+  }
+}
+
+Text declared_charset(const Text& body_text) {
+  RegexObject regex;
+  if (!regex.create("<meta.+?charset=[^\\w]?([-\\w]+)", body_text.substr(0, kCharsetWindow))) return {};
+  return regex.submatch_text(1, 1);
+}
+
+Text body_text_of(const Bytes& body) {
+  const auto nul = std::find(body.begin(), body.end(), std::uint8_t{0});
+  Text text(body.begin(), nul);
+  const Text charset = declared_charset(text);
+  if (!charset.empty() && charset != "gbk" && charset != "gb2312") {
+    if (auto decoded = charset_to_gbk(body, charset)) text = std::move(*decoded);
+  }
+  return text;
+}
+
+}  // namespace net
