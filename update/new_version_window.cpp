@@ -68,9 +68,11 @@ NewVersionWindow::NewVersionWindow(UpdateClient& client, std::function<void(int 
   background_ = ui::load_jpeg(kBackground);
 
   const QHash<QString, QWidget*> controls = ui::build_controls(this, window_layout());
-  // The big labels centre their text, so the title that starts left of the window stays whole.
+  // The big labels centre their text, so the title that starts left of the window stays whole;
+  // "版本：" sits on one line with the version number.
   for (const char* name : {"透明标签6", "透明标签3", "透明标签2"})
     static_cast<QLabel*>(controls.value(QString::fromUtf8(name)))->setAlignment(Qt::AlignCenter);
+  static_cast<QLabel*>(controls.value(QStringLiteral("透明标签1")))->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   close_label_ = controls.value(QStringLiteral("透明标签3"));
   download_label_ = controls.value(QStringLiteral("透明标签2"));
   for (QWidget* label : {close_label_, download_label_}) {

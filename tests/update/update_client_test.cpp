@@ -1,0 +1,208 @@
+// The update client against a loopback update service: replies, flags, guard, example texts.
+#include "update/update_client.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "net/encoding.h"
+#include "tests/support/update_service.h"
+
+namespace {
+
+using net::Text;
+
+const Text kAppId = "0123456789abcdef0123456789abcdef";
+const Text kGuardMessage = net::utf8_to_gbk("请先调用实例方法【连接】进行初始化后才可以使用此方法");
+const Text kGuardCaption = net::utf8_to_gbk("信息：");
+
+class UpdateClientTest : public ::testing::Test {
+ protected:
+  update::UpdateClient make_client() {
+    return update::UpdateClient(service_.host(), [this](const Text& message, const Text& caption) {
+      messages_.emplace_back(message, caption);
+    });
+  }
+  std::size_t requests_starting_with(const std::string& prefix) const {
+    std::size_t count = 0;
+    for (const std::string& target : service_.requests()) count += target.rfind(prefix, 0) == 0 ? 1 : 0;
+    return count;
+  }
+
+  test_support::UpdateService service_;
+  std::vector<std::pair<Text, Text>> messages_;
+};
+
+TEST_F(UpdateClientTest, ConnectSendsVersionRequest) {
+  auto client = make_client();
+  client.连接(kAppId, "1.1");
+  EXPECT_EQ(service_.requests(), std::vector<std::string>{"/api/checkVersion?id=" + kAppId + "&version=1.1"});
+  EXPECT_EQ(client.get_app_id(), kAppId);
+  EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(UpdateClientTest, TakesVersionReplyApart) {
+  // "亅" is 0x81 0x7C in GBK: its trail byte is the separator's code.
+  const std::string trail_bar = "2.0亅";
+  struct Case {
+    const char* name;
+    std::string reply;  // UTF-8, as the service sends it
+    bool has_new_version;
+    bool forced;
+    std::string download_address;  // UTF-8
+    std::string new_version;       // UTF-8
+  };
+  const Case cases[] = {
+      {"five fields, both true", "true|true|notes|http://dl.example/v2.exe|2.0", true, true,
+       "http://dl.example/v2.exe", "2.0"},
+      {"capitalised true is not true", "True|TRUE|x|http://dl.example/a|2.0", false, false, "http://dl.example/a",
+       "2.0"},
+      {"seven fields, no newer version", "false|true|x|http://dl.example/b|3.1|five|six", false, true,
+       "http://dl.example/b", "3.1"},
+      {"empty field 2", "true|false||http://dl.example/c|2.2", true, false, "http://dl.example/c", "2.2"},
+      {"empty field 4 before more fields", "true|false|x|http://dl.example/d||more", true, false,
+       "http://dl.example/d", ""},
+      {"trail byte equal to the separator", "true|false|x|http://dl.example/e|" + trail_bar, true, false,
+       "http://dl.example/e", trail_bar},
+      {"four fields and a trailing separator", "true|true|x|http://dl.example/f|", false, false, "", ""},
+      {"four fields", "true|true|x|http://dl.example/g", false, false, "", ""},
+      {"a separator only", "|", false, false, "", ""},
+      {"empty reply", "", false, false, "", ""},
+      {"error page", "<html><body>404 Not Found</body></html>", false, false, "", ""},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    service_.set_reply(test.reply);
+    auto client = make_client();
+    client.连接(kAppId, "1.1");
+    EXPECT_EQ(client.get_has_new_version(), test.has_new_version);
+    EXPECT_EQ(client.get_forced(), test.forced);
+    EXPECT_EQ(client.get_download_address(), net::utf8_to_gbk(test.download_address));
+    EXPECT_EQ(client.get_new_version(), net::utf8_to_gbk(test.new_version));
+    EXPECT_EQ(client.get_app_id(), kAppId);  // connected even after a short reply: no message
+    EXPECT_TRUE(messages_.empty());
+  }
+}
+
+TEST_F(UpdateClientTest, UnreachableServiceStaysSilent) {
+  Text host;
+  {
+    test_support::UpdateService gone;
+    host = gone.host();
+  }  // the port is closed now
+  update::UpdateClient client(host, [this](const Text& message, const Text& caption) {
+    messages_.emplace_back(message, caption);
+  });
+  client.连接(kAppId, "1.1");
+  EXPECT_FALSE(client.get_has_new_version());
+  EXPECT_FALSE(client.get_forced());
+  EXPECT_EQ(client.get_download_address(), "");
+  EXPECT_EQ(client.get_new_version(), "");
+  EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(UpdateClientTest, FlagsAreNeverCleared) {
+  auto client = make_client();
+  service_.set_reply("true|true|x|http://dl.example/old|2.0");
+  client.连接(kAppId, "1.1");
+  service_.set_reply("false|false|x|http://dl.example/new|2.1");
+  client.连接(kAppId, "1.1");
+  EXPECT_TRUE(client.get_has_new_version());
+  EXPECT_TRUE(client.get_forced());
+  EXPECT_EQ(client.get_download_address(), "http://dl.example/new");
+  EXPECT_EQ(client.get_new_version(), "2.1");
+  service_.set_reply("");
+  client.连接(kAppId, "1.1");
+  EXPECT_TRUE(client.get_has_new_version());
+  EXPECT_EQ(client.get_new_version(), "2.1");  // a short reply replaces nothing
+}
+
+TEST_F(UpdateClientTest, GuardShowsItsMessageOncePerCallBeforeConnect) {
+  auto client = make_client();
+  const std::vector<std::pair<const char*, std::function<bool()>>> guarded{
+      {"get_new_version", [&] { return client.get_new_version().empty(); }},
+      {"get_has_new_version", [&] { return !client.get_has_new_version(); }},
+      {"get_forced", [&] { return !client.get_forced(); }},
+      {"get_download_address", [&] { return client.get_download_address().empty(); }},
+      {"get_app_id", [&] { return client.get_app_id().empty(); }},
+      {"notes_page_address", [&] { return client.notes_page_address().empty(); }},
+      {"fetch_example", [&] { return client.fetch_example("remark").empty(); }},
+      {"get_remark", [&] { return client.get_remark().empty(); }},
+      {"get_notice", [&] { return client.get_notice().empty(); }},
+      {"get_visit", [&] { return client.get_visit().empty(); }},
+  };
+  for (std::size_t call = 0; call < 2; ++call) {
+    for (const auto& [name, answers_empty] : guarded) {
+      SCOPED_TRACE(name);
+      const std::size_t before = messages_.size();
+      EXPECT_TRUE(answers_empty());
+      ASSERT_EQ(messages_.size(), before + 1);
+      EXPECT_EQ(messages_.back().first, kGuardMessage);
+      EXPECT_EQ(messages_.back().second, kGuardCaption);
+    }
+  }
+  EXPECT_TRUE(service_.requests().empty());
+}
+
+TEST_F(UpdateClientTest, NotesPageAddressIsBuiltWithoutRequest) {
+  auto client = make_client();
+  client.连接(kAppId, "1.1");
+  EXPECT_EQ(client.notes_page_address(),
+            "http://" + service_.host() + "/api/checkVersion?id=" + kAppId + "&html=true.html");
+  EXPECT_EQ(service_.requests().size(), 1u);
+}
+
+TEST_F(UpdateClientTest, ExampleTextsAreFetchedOnce) {
+  auto client = make_client();
+  client.连接(kAppId, "1.1");
+  service_.set_reply("备注|公告|访问");
+  EXPECT_EQ(client.get_remark(), net::utf8_to_gbk("备注"));
+  EXPECT_EQ(client.get_remark(), net::utf8_to_gbk("备注"));
+  EXPECT_EQ(client.get_notice(), net::utf8_to_gbk("公告"));
+  EXPECT_EQ(client.get_visit(), net::utf8_to_gbk("访问"));
+  EXPECT_EQ(requests_starting_with("/api/getExample"), 1u);
+  EXPECT_EQ(service_.requests().back(), "/api/getExample?id=" + kAppId + "&data=remark|notice|visit");
+}
+
+TEST_F(UpdateClientTest, FetchExampleAlwaysAsksAndAnswersByKey) {
+  auto client = make_client();
+  client.连接(kAppId, "1.1");
+  service_.set_reply("r1|n1|v1");
+  EXPECT_EQ(client.fetch_example("unknown"), "");  // stored all three all the same
+  EXPECT_EQ(client.get_remark(), "r1");
+  EXPECT_EQ(client.get_visit(), "v1");
+  service_.set_reply("r2|n2|v2|extra");
+  EXPECT_EQ(client.fetch_example("notice"), "n2");
+  EXPECT_EQ(client.fetch_example("visit"), "v2");
+  EXPECT_EQ(client.get_remark(), "r2");
+  EXPECT_EQ(requests_starting_with("/api/getExample"), 3u);
+}
+
+TEST_F(UpdateClientTest, ShortExampleReplyStoresNothing) {
+  auto client = make_client();
+  client.连接(kAppId, "1.1");
+  service_.set_reply("only|two");
+  EXPECT_EQ(client.get_remark(), "");
+  service_.set_reply("r|n|v");
+  EXPECT_EQ(client.get_notice(), "n");  // the short reply loaded nothing, so this asks again
+  EXPECT_EQ(requests_starting_with("/api/getExample"), 2u);
+}
+
+TEST_F(UpdateClientTest, CopyIsIndependent) {
+  auto client = make_client();
+  service_.set_reply("true|false|x|http://dl.example/a|2.0");
+  client.连接(kAppId, "1.1");
+  const std::unique_ptr<update::UpdateClient> copy = client.copy();
+  service_.set_reply("true|true|x|http://dl.example/b|3.0");
+  client.连接(kAppId, "1.1");
+  EXPECT_TRUE(copy->get_has_new_version());
+  EXPECT_FALSE(copy->get_forced());
+  EXPECT_EQ(copy->get_download_address(), "http://dl.example/a");
+  EXPECT_EQ(copy->get_new_version(), "2.0");
+  EXPECT_EQ(copy->get_app_id(), kAppId);
+  EXPECT_TRUE(client.get_forced());
+}
+
+}  // namespace
