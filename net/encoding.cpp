@@ -74,6 +74,80 @@ std::u16string decode(UConverter* converter, std::string_view bytes) {
   return units;
 }
 
+// GBK decoding exactly as ICU's converter does it, without a call into ICU per character: a
+// table of every double-byte character is filled from ICU once, and ICU itself decodes only
+// what the table does not hold (invalid or unassigned sequences, 0x80, 0xFF, a lone lead byte).
+class GbkTable {
+ public:
+  static const GbkTable& instance() {
+    static const GbkTable table;
+    return table;
+  }
+
+  // The unit of the double-byte character lead, trail; 0 when ICU has to decide.
+  char16_t pair(unsigned char lead, unsigned char trail) const { return pairs_[lead << 8 | trail]; }
+
+ private:
+  GbkTable() {
+    const Converter gbk = open_converter("GBK");
+    if (!gbk) return;
+    const auto is_character = [](char16_t unit) { return unit != u'\uFFFD' && unit != u'\x1A'; };
+    for (int lead = 0x81; lead <= 0xFE; ++lead) {
+      // Each candidate pair of the row followed by a line feed, where ICU starts afresh: when
+      // the row comes back as one unit and a line feed per pair, each unit is its pair's.
+      std::string row;
+      for (int trail = 0x40; trail <= 0xFE; ++trail) {
+        row += {static_cast<char>(lead), static_cast<char>(trail), '\n'};
+      }
+      const std::u16string units = decode(gbk.get(), row);
+      const bool aligned = units.size() == row.size() / 3 * 2;
+      for (int trail = 0x40; trail <= 0xFE; ++trail) {
+        const auto slot = static_cast<std::size_t>(trail - 0x40);
+        const std::u16string alone =
+            aligned ? units.substr(slot * 2, 1)
+                    : decode(gbk.get(), std::string{static_cast<char>(lead), static_cast<char>(trail)});
+        if (alone.size() == 1 && is_character(alone[0])) pairs_[lead << 8 | trail] = alone[0];
+      }
+    }
+  }
+
+  std::vector<char16_t> pairs_ = std::vector<char16_t>(1 << 16);
+};
+
+// Decodes GBK bytes into little-endian UTF-16 units at out, which has room for one unit per
+// byte, and returns the number of units written.
+std::size_t decode_gbk(std::string_view bytes, std::uint8_t* out) {
+  const GbkTable& table = GbkTable::instance();
+  Converter gbk;  // opened when the table leaves a stretch to ICU
+  std::size_t written = 0;
+  const auto put = [&](char16_t unit) { std::memcpy(out + 2 * written++, &unit, 2); };
+  for (std::size_t at = 0; at < bytes.size();) {
+    const auto byte = static_cast<unsigned char>(bytes[at]);
+    if (byte < 0x80) {
+      put(byte);
+      ++at;
+      continue;
+    }
+    if (at + 1 < bytes.size()) {
+      if (const char16_t unit = table.pair(byte, static_cast<unsigned char>(bytes[at + 1]))) {
+        put(unit);
+        at += 2;
+        continue;
+      }
+    }
+    // ICU decodes up to the next byte below 0x80: no character goes on past that byte, so
+    // ICU is at a character start after it, as it would be decoding the whole text.
+    std::size_t end = at + 1;
+    while (end < bytes.size() && static_cast<unsigned char>(bytes[end - 1]) >= 0x80) ++end;
+    if (!gbk) gbk = open_converter("GBK");
+    if (!gbk) break;
+    const std::u16string units = decode(gbk.get(), bytes.substr(at, end - at));
+    for (std::size_t i = 0; i < std::min(units.size(), end - at); ++i) put(units[i]);
+    at = end;
+  }
+  return written;
+}
+
 // Encodes UTF-16 units; characters the target cannot hold become its substitute ('?' for GBK).
 Text encode(UConverter* converter, std::u16string_view units) {
   if (units.empty()) return {};
@@ -172,21 +246,11 @@ std::string charset_converter_name(std::string_view charset) {
 Bytes gbk_to_utf16(const Text& text, bool drop_terminator) {
   const std::string_view bytes = c_text(text);
   if (bytes.empty()) return {};
-  const Converter converter = open_converter("GBK");
-  if (!converter) return {};
-  // Converted into a buffer that is not zero-filled first; the result is allocated once.
-  const auto capacity = static_cast<int32_t>(bytes.size());
-  const std::unique_ptr<UChar[]> units(new UChar[bytes.size()]);
-  UErrorCode status = U_ZERO_ERROR;
-  const int32_t written = ucnv_toUChars(converter.get(), units.get(), capacity, bytes.data(),
-                                        capacity, &status);
-  if (U_FAILURE(status)) return {};
-  const auto* first = reinterpret_cast<const std::uint8_t*>(units.get());
-  const std::size_t size = static_cast<std::size_t>(written) * 2;
-  Bytes result;
-  result.reserve(size + 2);
-  result.assign(first, first + size);
-  if (!drop_terminator) result.insert(result.end(), 2, 0);
+  // Decoded straight into the result, sized for one unit per byte and the terminator, then
+  // cut to the units written (the NUL unit stays from the fill).
+  Bytes result((bytes.size() + 1) * 2, 0);
+  const std::size_t written = decode_gbk(bytes, result.data());
+  result.resize((written + (drop_terminator ? 0 : 1)) * 2);
   return result;
 }
 
@@ -222,16 +286,13 @@ Text utf8_to_gbk(const Text& text) {
   return result;
 }
 
-Text gbk_to_utf8(const Text& text) {
-  const Converter gbk = open_converter("GBK");
-  if (!gbk) return {};
-  return units_to_codepage(decode(gbk.get(), c_text(text)), 65001);
-}
+Text gbk_to_utf8(const Text& text) { return units_to_codepage(gbk_to_u16string(text), 65001); }
 
 std::u16string gbk_to_u16string(const Text& text) {
-  const Converter gbk = open_converter("GBK");
-  if (!gbk) return {};
-  return decode(gbk.get(), c_text(text));
+  const std::string_view bytes = c_text(text);
+  std::u16string units(bytes.size(), u'\0');
+  units.resize(decode_gbk(bytes, reinterpret_cast<std::uint8_t*>(units.data())));
+  return units;
 }
 
 Text u16string_to_gbk(std::u16string_view units) {

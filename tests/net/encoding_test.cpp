@@ -135,6 +135,26 @@ TEST(Encoding, EveryGbkCharacterRoundTrips) {
   }
 }
 
+// The table-driven GBK decoding gives what ICU's converter gives, also for broken input.
+TEST(Encoding, GbkDecodingMatchesTheConverterOnAnyBytes) {
+  std::vector<Text> texts = {
+      "\x81\x20", "\x81\x7F", "\x81\xFF", "\x81\x81\x40", "\xFF\xFF", "\x80\x80\x41",
+      "\xA2\xA0", "\xD7\xFA", "\xB0", "a\xB0\n\xB0", "\xFE\xFE\xFE", "\x81\x30\x81\x30",
+  };
+  std::uint32_t state = 12345;
+  for (int i = 0; i < 2000; ++i) {
+    Text text;
+    for (int n = 0; n < 12; ++n) {
+      state = state * 1103515245u + 12345u;
+      text.push_back(static_cast<char>((state >> 16) % 255 + 1));
+    }
+    texts.push_back(text);
+  }
+  for (const Text& text : texts) {
+    EXPECT_EQ(gbk_to_utf16(text), codepage_to_utf16(text, 936)) << text;
+  }
+}
+
 TEST(Encoding, CharsetToGbk) {
   struct Case {
     Bytes body;

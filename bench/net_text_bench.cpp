@@ -1,0 +1,254 @@
+// Speed of the text utilities on large input, each against a baseline measured in the same run:
+// marker extraction against std::string::find over the same bytes, the encodings against one
+// direct call of ICU's converter, and the cookie merge at two sizes.
+#include <benchmark/benchmark.h>
+#include <unicode/ucnv.h>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "net/encoding.h"
+#include "net/header_cookie.h"
+#include "net/text_extract.h"
+
+namespace {
+
+using net::Text;
+
+constexpr std::size_t text_size = 16u << 20;
+
+// Mixed GBK text as web pages hold it: runs of Chinese characters (some from the GBK extension,
+// whose trail bytes look like ASCII letters), ASCII words, tags, punctuation and line breaks.
+Text mixed_gbk_text(std::size_t size) {
+  std::mt19937 random(20240531);
+  const auto pick = [&](int low, int high) {
+    return static_cast<char>(low + static_cast<int>(random() % static_cast<unsigned>(high - low + 1)));
+  };
+  const std::vector<Text> tags = {"<p>", "</p>", "<div class=\"c\">", "</div>", "<br/>", "<a href=\"/x\">"};
+  Text text;
+  text.reserve(size + 64);
+  while (text.size() < size) {
+    switch (random() % 10) {
+      case 0: case 1: case 2: case 3:
+        for (auto n = 1 + random() % 8; n > 0; --n) text += {pick(0xB0, 0xF7), pick(0xA1, 0xFE)};
+        break;
+      case 4:
+        for (auto n = 1 + random() % 3; n > 0; --n) text += {pick(0x81, 0xA0), pick(0x40, 0x7E)};
+        break;
+      case 5: case 6: case 7:
+        for (auto n = 2 + random() % 8; n > 0; --n) text += pick('a', 'z');
+        text += ' ';
+        break;
+      case 8: text += tags[random() % tags.size()]; break;
+      default: text += (random() % 2) ? "\r\n" : "; "; break;
+    }
+  }
+  text.resize(size);
+  return text;
+}
+
+const Text& body() {
+  static const Text text = mixed_gbk_text(text_size);
+  return text;
+}
+
+// The body with the markers near its end (a forward scan crosses all of it)...
+const Text& markers_at_end() {
+  static const Text text = body() + "<code>123456</code>";
+  return text;
+}
+
+// ...and near its beginning (a backward scan crosses all of it).
+const Text& markers_at_start() {
+  static const Text text = "<code>123456</code>" + body();
+  return text;
+}
+
+void set_bytes(benchmark::State& state, std::size_t bytes) {
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
+}
+
+void baseline_find(benchmark::State& state) {
+  const Text& text = markers_at_end();
+  for (auto _ : state) benchmark::DoNotOptimize(text.find("<code>"));
+  set_bytes(state, text.size());
+}
+BENCHMARK(baseline_find)->Unit(benchmark::kMillisecond);
+
+void between(benchmark::State& state) {
+  const Text& text = markers_at_end();
+  for (auto _ : state) benchmark::DoNotOptimize(net::text_between(text, "<code>", "</code>"));
+  set_bytes(state, text.size());
+}
+BENCHMARK(between)->Unit(benchmark::kMillisecond);
+
+// start -1: forward from the beginning to the marker at the end; the result is short.
+void right_of_forward(benchmark::State& state) {
+  const Text& text = markers_at_end();
+  for (auto _ : state) benchmark::DoNotOptimize(net::text_right_of(text, "<code>", -1));
+  set_bytes(state, text.size());
+}
+BENCHMARK(right_of_forward)->Unit(benchmark::kMillisecond);
+
+// start 0: backward from the end to the marker at the beginning; the result is the whole rest.
+void right_of_backward(benchmark::State& state) {
+  const Text& text = markers_at_start();
+  for (auto _ : state) benchmark::DoNotOptimize(net::text_right_of(text, "</code>"));
+  set_bytes(state, text.size());
+}
+BENCHMARK(right_of_backward)->Unit(benchmark::kMillisecond);
+
+// start 0: forward to the marker at the end; the result is everything before it.
+void left_of_forward(benchmark::State& state) {
+  const Text& text = markers_at_end();
+  for (auto _ : state) benchmark::DoNotOptimize(net::text_left_of(text, "<code>"));
+  set_bytes(state, text.size());
+}
+BENCHMARK(left_of_forward)->Unit(benchmark::kMillisecond);
+
+// start -1: backward from the end to the marker at the beginning; the result is short.
+void left_of_backward(benchmark::State& state) {
+  const Text& text = markers_at_start();
+  for (auto _ : state) benchmark::DoNotOptimize(net::text_left_of(text, "</code>", -1));
+  set_bytes(state, text.size());
+}
+BENCHMARK(left_of_backward)->Unit(benchmark::kMillisecond);
+
+// The hardest input for the character walk: only double-byte characters, and the marker's
+// byte is the trail byte of every one of them. Time per byte must not grow with the size.
+void trail_byte_marker(benchmark::State& state) {
+  Text text;
+  for (auto n = state.range(0) / 2; n > 0; --n) text += "\x81@";
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(net::text_left_of(text, "@"));
+    benchmark::DoNotOptimize(net::text_right_of(text, "@"));
+  }
+  set_bytes(state, text.size() * 2);
+}
+BENCHMARK(trail_byte_marker)->Arg(1 << 20)->Arg(16 << 20)->Unit(benchmark::kMillisecond);
+
+struct ConverterCloser {
+  void operator()(UConverter* converter) const { ucnv_close(converter); }
+};
+using Converter = std::unique_ptr<UConverter, ConverterCloser>;
+
+Converter open(const char* name) {
+  UErrorCode status = U_ZERO_ERROR;
+  return Converter(ucnv_open(name, &status));
+}
+
+void baseline_icu_gbk_to_utf16(benchmark::State& state) {
+  const Text& text = body();
+  const Converter gbk = open("GBK");
+  std::vector<UChar> units(text.size() + 1);
+  for (auto _ : state) {
+    UErrorCode status = U_ZERO_ERROR;
+    benchmark::DoNotOptimize(ucnv_toUChars(gbk.get(), units.data(), static_cast<int32_t>(units.size()),
+                                           text.data(), static_cast<int32_t>(text.size()), &status));
+  }
+  set_bytes(state, text.size());
+}
+BENCHMARK(baseline_icu_gbk_to_utf16)->Unit(benchmark::kMillisecond);
+
+void gbk_to_utf16(benchmark::State& state) {
+  const Text& text = body();
+  for (auto _ : state) benchmark::DoNotOptimize(net::gbk_to_utf16(text));
+  set_bytes(state, text.size());
+}
+BENCHMARK(gbk_to_utf16)->Unit(benchmark::kMillisecond);
+
+const Text& utf8_body() {
+  static const Text text = net::gbk_to_utf8(body());
+  return text;
+}
+
+void baseline_icu_utf8_to_gbk(benchmark::State& state) {
+  const Text& text = utf8_body();
+  const Converter gbk = open("GBK");
+  const Converter utf8 = open("UTF-8");
+  Text out(text.size(), '\0');
+  for (auto _ : state) {
+    UErrorCode status = U_ZERO_ERROR;
+    char* target = out.data();
+    const char* source = text.data();
+    ucnv_convertEx(gbk.get(), utf8.get(), &target, out.data() + out.size(), &source,
+                   text.data() + text.size(), nullptr, nullptr, nullptr, nullptr, true, true, &status);
+    benchmark::DoNotOptimize(target);
+  }
+  set_bytes(state, text.size());
+}
+BENCHMARK(baseline_icu_utf8_to_gbk)->Unit(benchmark::kMillisecond);
+
+void utf8_to_gbk(benchmark::State& state) {
+  const Text& text = utf8_body();
+  for (auto _ : state) benchmark::DoNotOptimize(net::utf8_to_gbk(text));
+  set_bytes(state, text.size());
+}
+BENCHMARK(utf8_to_gbk)->Unit(benchmark::kMillisecond);
+
+// Cookie texts of `pairs` pairs each; half of the new names are also old names.
+void merge_cookies(benchmark::State& state) {
+  const auto pairs = state.range(0);
+  Text old_cookies;
+  Text new_cookies;
+  for (std::int64_t i = 0; i < pairs; ++i) {
+    old_cookies += "old" + std::to_string(i) + "=value" + std::to_string(i) + "; ";
+    new_cookies += (i % 2 ? "old" : "new") + std::to_string(i) + "=fresh" + std::to_string(i) + "; ";
+  }
+  for (auto _ : state) {
+    Text old_copy = old_cookies;
+    Text new_copy = new_cookies;
+    benchmark::DoNotOptimize(net::merge_cookies(old_copy, new_copy));
+  }
+  state.counters["pairs"] = static_cast<double>(pairs);
+}
+BENCHMARK(merge_cookies)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// Prints the runs as usual and then each operation's time against its baseline.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) times_[run.benchmark_name()] = run.GetAdjustedCPUTime();
+    ConsoleReporter::ReportRuns(runs);
+  }
+
+  void print_ratios() const {
+    const std::vector<std::pair<std::string, std::string>> pairs = {
+        {"between", "baseline_find"},
+        {"right_of_forward", "baseline_find"},
+        {"right_of_backward", "baseline_find"},
+        {"left_of_forward", "baseline_find"},
+        {"left_of_backward", "baseline_find"},
+        {"trail_byte_marker/16777216", "trail_byte_marker/1048576"},
+        {"gbk_to_utf16", "baseline_icu_gbk_to_utf16"},
+        {"utf8_to_gbk", "baseline_icu_utf8_to_gbk"},
+        {"merge_cookies/10000", "merge_cookies/1000"},
+    };
+    std::printf("\ntime against baseline\n");
+    for (const auto& [measured, baseline] : pairs) {
+      const auto a = times_.find(measured);
+      const auto b = times_.find(baseline);
+      if (a == times_.end() || b == times_.end()) continue;
+      std::printf("  %-28s / %-28s %7.2f\n", measured.c_str(), baseline.c_str(), a->second / b->second);
+    }
+  }
+
+ private:
+  std::map<std::string, double> times_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  reporter.print_ratios();
+  benchmark::Shutdown();
+  return 0;
+}
