@@ -3,6 +3,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <optional>
 
 #include "app/maker_values.h"
 #include "net/text.h"
@@ -27,9 +28,10 @@ class PointsClaim : public QObject {
  private:
   enum class Outcome { CodeUnavailable, CodeMismatch, MailFailed, MailSent };
 
-  Outcome fetch_compare_and_send();
-  net::Text fetch_code();
+  // The network part of a claim; no value when the page went away meanwhile.
+  std::optional<Outcome> fetch_compare_and_send(const QPointer<PointsClaim>& alive);
   bool send_claim_mail();
+  void set_button_enabled(bool enabled);
 
   MakerValues values_;
   net::Text& verification_code_;

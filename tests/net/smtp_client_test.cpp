@@ -1,11 +1,7 @@
 // The SMTP client against a real SMTP server with login on loopback.
 #include "net/smtp_client.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -15,11 +11,13 @@
 
 #include "net/encoding.h"
 #include "net/event_pump.h"
+#include "tests/support/loopback_port.h"
 #include "tests/support/smtp_peer.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using test_support::closed_port;
 using test_support::SmtpPeer;
 
 const SmtpPeer::Account kAccount{"30003", "abcdefghijklmnop"};
@@ -37,34 +35,6 @@ std::string decode_base64(const std::string& text) {
     if ((count += 6) >= 8) out += static_cast<char>(bits >> (count -= 8) & 0xFF);
   }
   return out;
-}
-
-// A TCP port on 127.0.0.1 that accepts connections into its queue and never says a word.
-class SilentListener {
- public:
-  SilentListener() {
-    fd_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(fd_, reinterpret_cast<sockaddr*>(&address), length);
-    listen(fd_, 4);
-    getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
-  }
-  ~SilentListener() { close(fd_); }
-  int port() const { return port_; }
-
- private:
-  int fd_ = -1;
-  int port_ = 0;
-};
-
-// A port on 127.0.0.1 where nothing listens.
-int closed_port() {
-  const SilentListener listener;
-  return listener.port();
 }
 
 net::MailMessage claim_mail() {
@@ -192,7 +162,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<FailureCase>& test) { return std::string(test.param.name); });
 
 TEST(SmtpClient, ASilentServerTimesOutWhileEventsKeepBeingProcessed) {
-  const SilentListener silent;
+  const test_support::SilentPort silent;
   std::vector<std::chrono::steady_clock::time_point> pumps;
   net::set_event_pump([&] { pumps.push_back(std::chrono::steady_clock::now()); });
 
