@@ -1,0 +1,165 @@
+// Start-up of a fresh process until its main window is shown, offscreen, against a fresh process
+// showing a bare window that holds a page view. The update service answers "no newer version" on
+// loopback; in a second case it accepts connections but never answers, so the update check gives
+// up after one 2 s phase. Each start is this program run again in a child mode, so both sides
+// load the same libraries; the parent times from the start of the child to its "shown" line.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTimer>
+#include <QWebEngineView>
+#include <QWindow>
+#include <benchmark/benchmark.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/program.h"
+#include "net/event_pump.h"
+#include "tests/app/test_values.h"
+#include "tests/support/update_service.h"
+#include "ui/fonts.h"
+
+namespace {
+
+constexpr int kChildBoundMs = 20000;
+
+// In a child: prints "shown" once the first top-level window is exposed, then closes every window.
+class ShownReporter : public QObject {
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Expose && !reported_) {
+      if (auto* window = qobject_cast<QWindow*>(watched); window && window->isExposed()) {
+        reported_ = true;
+        std::fputs("shown\n", stdout);
+        std::fflush(stdout);
+        QTimer::singleShot(0, [] { QApplication::closeAllWindows(); });
+      }
+    }
+    return false;
+  }
+
+ private:
+  bool reported_ = false;
+};
+
+// Child mode "bare": a window of the main window's size holding a page view on the share page.
+int run_bare_window(const app::MakerValues& values) {
+  QWidget window;
+  window.resize(717, 442);
+  auto* view = new QWebEngineView(&window);
+  view->setGeometry(144, 48, 552, 344);
+  view->setUrl(QUrl(QString::fromStdString(values.share_address())));
+  window.show();
+  return QApplication::exec();
+}
+
+// Child mode "program": the program's own start-up against the given update host.
+int run_child(int argc, char** argv, bool program, const std::string& update_host) {
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  QApplication application(argc, argv);
+  ShownReporter reporter;
+  application.installEventFilter(&reporter);
+  const app::MakerValues values = test_support::loopback_values(update_host);
+  if (!program) return run_bare_window(values);
+  ui::install_font_substitutions();
+  net::set_event_pump([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 20); });
+  return app::run_program(values);
+}
+
+// Seconds from starting a child in the given mode to its "shown" line; negative when it failed.
+double start_child(const QString& mode, const std::string& update_host = "127.0.0.1:9") {
+  QProcess child;
+  child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  QElapsedTimer clock;
+  clock.start();
+  child.start(QCoreApplication::applicationFilePath(), {mode, QString::fromStdString(update_host)});
+  double seconds = -1;
+  while (clock.elapsed() < kChildBoundMs && child.waitForReadyRead(kChildBoundMs)) {
+    if (child.readAll().contains("shown")) {
+      seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+      break;
+    }
+  }
+  if (!child.waitForFinished(kChildBoundMs)) child.kill();
+  return seconds;
+}
+
+// A port that accepts connections (the kernel completes them) but never answers a request.
+class SilentService {
+ public:
+  SilentService() : socket_(::socket(AF_INET, SOCK_STREAM, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(socket_, reinterpret_cast<sockaddr*>(&address), length) == 0 && ::listen(socket_, 16) == 0 &&
+        ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+      port_ = ntohs(address.sin_port);
+  }
+  ~SilentService() { ::close(socket_); }
+  SilentService(const SilentService&) = delete;
+  SilentService& operator=(const SilentService&) = delete;
+  std::string host() const { return "127.0.0.1:" + std::to_string(port_); }
+
+ private:
+  int socket_;
+  int port_ = 0;
+};
+
+// The two starts alternate, so a machine that gets busier mid-run affects both alike.
+void BM_StartUpNoNewerVersion(benchmark::State& state) {
+  test_support::UpdateService service("false|false|x|http://dl.example/v2.exe|2.0");
+  double bare_total = 0;
+  double program_total = 0;
+  for (auto _ : state) {
+    const double bare = start_child(QStringLiteral("--child-bare"));
+    const double program = start_child(QStringLiteral("--child-program"), service.host());
+    if (bare < 0 || program < 0) {
+      state.SkipWithError("a child did not show its window");
+      return;
+    }
+    state.SetIterationTime(program);
+    bare_total += bare;
+    program_total += program;
+  }
+  state.counters["bare_window_ms"] = bare_total * 1000 / static_cast<double>(state.iterations());
+  state.counters["ratio_to_bare_window"] = program_total / bare_total;
+}
+
+void BM_StartUpServiceNeverAnswers(benchmark::State& state) {
+  SilentService service;
+  double total = 0;
+  for (auto _ : state) {
+    const double program = start_child(QStringLiteral("--child-program"), service.host());
+    if (program < 0) {
+      state.SkipWithError("the program did not show its window");
+      return;
+    }
+    state.SetIterationTime(program);
+    total += program;
+  }
+  state.counters["beyond_2s_ms"] = (total / static_cast<double>(state.iterations()) - 2.0) * 1000;
+}
+
+BENCHMARK(BM_StartUpNoNewerVersion)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StartUpServiceNeverAnswers)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // The web engine refuses to run as root without its sandbox switch; a normal user keeps it.
+  if (geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  if (argc == 3 && std::strncmp(argv[1], "--child-", 8) == 0)
+    return run_child(argc, argv, std::strcmp(argv[1], "--child-program") == 0, argv[2]);
+  QCoreApplication application(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
