@@ -5,6 +5,7 @@
 #include "app/main_window.h"
 #include "ui/message_box.h"
 #include "ui/text_qt.h"
+#include "ui/window_opening.h"
 
 namespace app {
 
@@ -42,6 +43,7 @@ int run_program(const MakerValues& values) {
   Program program(values);
   MainWindow window(values, program);  // runs its creation handler, which may end the program
   if (program.ended()) return program.exit_code();
+  ui::center_on_screen(&window);
   window.show();
   return QApplication::exec();
 }

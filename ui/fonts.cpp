@@ -1,5 +1,6 @@
 #include "ui/fonts.h"
 
+#include <QApplication>
 #include <QFont>
 #include <QStringList>
 
@@ -13,6 +14,12 @@ void install_font_substitutions() {
   QFont::insertSubstitutions(QStringLiteral("楷体"), kai);
   QFont::insertSubstitutions(QStringLiteral("方正喵呜体"), sans);
   QFont::insertSubstitutions(QStringLiteral("微软雅黑"), sans);
+
+  // Text without a face of its own (menus, message boxes, default-font controls) would otherwise
+  // fall back to whichever CJK face fontconfig prefers, often a Kai face.
+  QFont default_font = QApplication::font();
+  default_font.setFamilies(sans);
+  QApplication::setFont(default_font);
 }
 
 }  // namespace ui

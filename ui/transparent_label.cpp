@@ -1,5 +1,8 @@
 #include "ui/transparent_label.h"
 
+#include <QPainter>
+#include <QTextLayout>
+
 namespace ui {
 
 TransparentLabel::TransparentLabel(const QString& text, QWidget* parent) : QLabel(parent) {
@@ -15,6 +18,30 @@ void TransparentLabel::set_text_color(const QColor& color) {
   QPalette colors = palette();
   colors.setColor(QPalette::WindowText, color);
   setPalette(colors);
+}
+
+void TransparentLabel::paintEvent(QPaintEvent*) {
+  const QFontMetricsF metrics(font());
+  const qreal character_height = font().pixelSize() > 0 ? font().pixelSize() : metrics.height();
+  const qreal line_step = character_height * 1.2;
+
+  QTextLayout layout(text(), font());
+  QTextOption option(alignment());
+  option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  layout.setTextOption(option);
+  layout.beginLayout();
+  // Each line's glyphs sit just below the previous line's, however tall the face's ascent is.
+  qreal top = character_height - metrics.ascent();
+  for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+    line.setLineWidth(width());
+    line.setPosition(QPointF(0, top));
+    top += line_step;
+  }
+  layout.endLayout();
+
+  QPainter painter(this);
+  painter.setPen(palette().color(QPalette::WindowText));
+  layout.draw(&painter, QPointF(0, 0));
 }
 
 }  // namespace ui
