@@ -7,36 +7,20 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <memory>
 #include <random>
 #include <string_view>
 
-#include "net/event_pump.h"
+#include "net/curl_multi_loop.h"
 
 namespace net {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = CurlMultiLoop::Clock;
 
-// How long one wait on the sockets may last before the GUI gets its turn.
-constexpr int kPumpIntervalMs = 50;
 // Bytes of subject text per encoded word: 56 base64 characters keep "Subject: " and the word
 // within the 76 characters RFC 2047 allows on a line.
 constexpr std::size_t kSubjectBytesPerWord = 42;
 constexpr std::size_t kBodyLineLength = 76;
-
-struct EasyDeleter {
-  void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
-};
-struct MultiDeleter {
-  void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
-};
-struct SlistDeleter {
-  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
-using MultiHandle = std::unique_ptr<CURLM, MultiDeleter>;
-using Slist = std::unique_ptr<curl_slist, SlistDeleter>;
 
 std::string base64(std::string_view bytes) {
   static constexpr char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -161,34 +145,23 @@ struct TransferOutcome {
   bool timed_out = false;
 };
 
-// Drives the transfer on a multi handle in short slices, letting the GUI run between them, and
-// gives up once the server has been silent for the whole time-out.
+// Drives the transfer until it ends, or until the server has been silent for the whole
+// time-out: every byte exchanged starts the wait afresh.
 TransferOutcome run_transfer(CURL* easy, Exchange& exchange, std::chrono::milliseconds timeout) {
-  TransferOutcome outcome;
-  MultiHandle multi(curl_multi_init());
-  if (!multi || curl_multi_add_handle(multi.get(), easy) != CURLM_OK) return {CURLE_OUT_OF_MEMORY, false};
+  CurlMultiLoop loop;
+  if (!loop.start(easy)) return {CURLE_FAILED_INIT, false};
   exchange.last_activity = Clock::now();
   for (;;) {
-    int running = 0;
-    if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
-      outcome.result = CURLE_RECV_ERROR;
-      break;
+    const Clock::time_point since = exchange.last_activity;
+    switch (loop.run_until([&] { return exchange.last_activity != since; }, since + timeout)) {
+      case CurlMultiLoop::Outcome::ready:
+        break;
+      case CurlMultiLoop::Outcome::finished:
+        return {loop.result(), false};
+      case CurlMultiLoop::Outcome::timed_out:
+        return {CURLE_OPERATION_TIMEDOUT, true};
     }
-    if (running == 0) {
-      int queued = 0;
-      while (const CURLMsg* message = curl_multi_info_read(multi.get(), &queued))
-        if (message->msg == CURLMSG_DONE) outcome.result = message->data.result;
-      break;
-    }
-    if (Clock::now() - exchange.last_activity >= timeout) {
-      outcome.timed_out = true;
-      break;
-    }
-    curl_multi_poll(multi.get(), nullptr, 0, kPumpIntervalMs, nullptr);
-    pump_events();
   }
-  curl_multi_remove_handle(multi.get(), easy);
-  return outcome;
 }
 
 }  // namespace
@@ -209,11 +182,12 @@ std::string mail_text(const MailMessage& mail) {
 }
 
 SmtpResult send_mail(const SmtpServer& server, const MailMessage& mail, std::chrono::milliseconds timeout) {
-  EasyHandle easy(curl_easy_init());
+  const CurlEasy easy = make_curl_easy();
   if (!easy) return {false, "libcurl could not be initialised"};
   Exchange exchange;
   exchange.message = mail_text(mail);
-  Slist recipients(curl_slist_append(nullptr, ("<" + mail.to + ">").c_str()));
+  CurlSlist recipients;
+  if (!append_curl_line(recipients, ("<" + mail.to + ">").c_str())) return {false, "out of memory"};
   char error[CURL_ERROR_SIZE] = {};
   const std::string url = smtp_url(server);
   const std::string sender = "<" + mail.from + ">";
