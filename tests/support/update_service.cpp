@@ -16,8 +16,8 @@ UpdateService::UpdateService(std::string reply)
     }
   });
   port_ = server_->bind_to_any_port("127.0.0.1");
+  // The socket listens from bind on, so requests queue until the thread serves them.
   thread_ = std::thread([this] { server_->listen_after_bind(); });
-  server_->wait_until_ready();
 }
 
 UpdateService::~UpdateService() {
