@@ -190,9 +190,9 @@ Text http_request(HttpService& service, const Text& url, const HttpRequestOption
   if (!service.receive_response(request.get())) return fail(texts.no_response);
 
   // The body is read in the pieces the service reports available, straight onto the end of one
-  // buffer that grows geometrically. A body cut short (the connection stalled or broke) keeps
+  // buffer that grows geometrically and becomes the body text in the end. A body cut short (the connection stalled or broke) keeps
   // the bytes read so far, and the read failure stays in status_text.
-  Bytes received_body;
+  Text received_body;
   bool body_complete = false;
   for (;;) {
     std::size_t available = 0;
@@ -204,7 +204,8 @@ Text http_request(HttpService& service, const Text& url, const HttpRequestOption
     const std::size_t old_size = received_body.size();
     received_body.resize(old_size + available);
     std::size_t read = 0;
-    const bool read_ok = service.read_data(request.get(), std::span(received_body).subspan(old_size), read);
+    const std::span<std::uint8_t> tail(reinterpret_cast<std::uint8_t*>(received_body.data()) + old_size, available);
+    const bool read_ok = service.read_data(request.get(), tail, read);
     received_body.resize(old_size + (read_ok ? std::min(read, available) : 0));
     if (!read_ok) break;
   }
@@ -212,7 +213,7 @@ Text http_request(HttpService& service, const Text& url, const HttpRequestOption
 
   Text raw_headers;
   if (!service.query_raw_headers(request.get(), raw_headers)) return Text();
-  Text response_headers = raw_headers.substr(0, raw_headers.find('\0'));
+  Text response_headers = header_block_text(raw_headers);
   if (body_complete) status_text = status_text_of(response_headers);
 
   Text own_location;
@@ -225,9 +226,9 @@ Text http_request(HttpService& service, const Text& url, const HttpRequestOption
     merge_cookies(send_cookies, received_cookies);
     received_cookies = send_cookies;
   }
-  if (options.response_bytes != nullptr) *options.response_bytes = received_body;
+  if (options.response_bytes != nullptr) *options.response_bytes = Bytes(received_body.begin(), received_body.end());
 
-  Text body_text = body_text_of(received_body);
+  Text body_text = body_text_of(std::move(received_body));
   pump_events();
   pump_events();
   return body_text;

@@ -13,12 +13,12 @@ namespace {
 constexpr std::string_view kLineBreak = "\r\n";
 constexpr std::size_t kCharsetWindow = 1024;
 
+char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
 bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() &&
-         std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-           const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-           return lower(a) == lower(b);
-         });
+         std::equal(prefix.begin(), prefix.end(), text.begin(),
+                    [](char a, char b) { return ascii_lower(a) == ascii_lower(b); });
 }
 
 // The status code of a status line ("HTTP/1.1 302 Found" gives 302), 0 when it has none.
@@ -104,6 +104,8 @@ void ResponseHeadCollector::add_line(std::string_view line) {
   last_continues_ = (code >= 100 && code < 200) || (redirects_followed_ && last_redirects_);
 }
 
+Text header_block_text(const Text& raw_head) { return utf16_to_gbk(gbk_to_utf16(raw_head)); }
+
 Text status_text_of(const Text& header_block) {
   constexpr std::size_t kSkipped = 9;  // "HTTP/1.1 "
   if (header_block.size() <= kSkipped) return {};
@@ -126,19 +128,26 @@ void read_header_lines(const Text& header_block, Text& received_cookies, Text& r
 }
 
 Text declared_charset(const Text& body_text) {
+  const std::string_view window = std::string_view(body_text).substr(0, kCharsetWindow);
+  // The pattern begins with "<meta", which only ASCII bytes can spell: without them anywhere
+  // in the window (whatever the character boundaries) it cannot match, and compiling it can wait.
+  const std::string_view tag = "<meta";
+  const auto found = std::search(window.begin(), window.end(), tag.begin(), tag.end(),
+                                 [](char a, char b) { return ascii_lower(a) == b; });
+  if (found == window.end()) return {};
   RegexObject regex;
-  if (!regex.create("<meta.+?charset=[^\\w]?([-\\w]+)", body_text.substr(0, kCharsetWindow))) return {};
+  if (!regex.create("<meta.+?charset=[^\\w]?([-\\w]+)", Text(window))) return {};
   return regex.submatch_text(1, 1);
 }
 
-Text body_text_of(const Bytes& body) {
-  const auto nul = std::find(body.begin(), body.end(), std::uint8_t{0});
-  Text text(body.begin(), nul);
-  const Text charset = declared_charset(text);
+Text body_text_of(Text body) {
+  const auto nul = body.find('\0');
+  const Text charset = declared_charset(body.substr(0, std::min(nul, kCharsetWindow)));
   if (!charset.empty() && charset != "gbk" && charset != "gb2312") {
-    if (auto decoded = charset_to_gbk(body, charset)) text = std::move(*decoded);
+    if (auto decoded = charset_to_gbk(Bytes(body.begin(), body.end()), charset)) return std::move(*decoded);
   }
-  return text;
+  if (nul != Text::npos) body.resize(nul);
+  return body;
 }
 
 }  // namespace net

@@ -43,6 +43,10 @@ class ResponseHeadCollector {
   bool last_redirects_ = false;
 };
 
+// The header block as GBK text, from the raw bytes of the head: decoded as GBK into UTF-16 and
+// encoded back, so bytes that are no GBK become '?' and the block ends before any NUL byte.
+Text header_block_text(const Text& raw_head);
+
 // The status text of a header block: its first line without the first nine characters (the
 // protocol version and the blank after it), for example "200 OK".
 Text status_text_of(const Text& header_block);
@@ -57,7 +61,8 @@ void read_header_lines(const Text& header_block, Text& received_cookies, Text& r
 Text declared_charset(const Text& body_text);
 
 // The body as text: its bytes up to the first NUL, re-decoded into GBK when the page declares
-// a charset other than "gbk" and "gb2312" (exact names) that the converter knows.
-Text body_text_of(const Bytes& body);
+// a charset other than "gbk" and "gb2312" (exact names) that the converter knows. Takes the
+// body buffer over, so a body that needs no re-decoding is not copied.
+Text body_text_of(Text body);
 
 }  // namespace net

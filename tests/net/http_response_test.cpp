@@ -40,6 +40,13 @@ TEST(ResponseHead, EndsEveryLineWithCrLfAndIgnoresTrailers) {
   EXPECT_EQ(collector.completed_heads(), 0u);
 }
 
+TEST(HeaderBlockText, KeepsGbkAndReplacesWhatIsNoGbk) {
+  EXPECT_EQ(net::header_block_text("HTTP/1.1 200 OK\r\nX: \xD6\xD0\r\n\r\n"), "HTTP/1.1 200 OK\r\nX: \xD6\xD0\r\n\r\n");
+  EXPECT_EQ(net::header_block_text("HTTP/1.1 200 OK\r\nX: a\xF1\r\nY: b\r\n\r\n"),
+            "HTTP/1.1 200 OK\r\nX: a?\r\nY: b\r\n\r\n");
+  EXPECT_EQ(net::header_block_text(std::string("HTTP/1.1 200 OK\r\nX: a\0b\r\n\r\n", 27)), "HTTP/1.1 200 OK\r\nX: a");
+}
+
 TEST(StatusText, IsTheFirstLineWithoutItsFirstNineCharacters) {
   const std::vector<std::pair<Text, Text>> cases = {
       {"HTTP/1.1 200 OK\r\nA: 1\r\n\r\n", "200 OK"},
@@ -103,11 +110,12 @@ TEST(Charset, IsTheDeclarationWithinTheFirst1024Bytes) {
 
 TEST(BodyText, ReDecodesForeignCharsetsOnly) {
   const std::string utf8 = "<meta charset=utf-8>\xE4\xB8\xAD";
-  EXPECT_EQ(net::body_text_of(net::Bytes(utf8.begin(), utf8.end())), "<meta charset=utf-8>\xD6\xD0");
+  EXPECT_EQ(net::body_text_of(utf8), "<meta charset=utf-8>\xD6\xD0");
   const std::string big5 = "<meta charset=big5>\xA4\xA4";  // 中 in Big5
-  EXPECT_EQ(net::body_text_of(net::Bytes(big5.begin(), big5.end())), "<meta charset=big5>\xD6\xD0");
+  EXPECT_EQ(net::body_text_of(big5), "<meta charset=big5>\xD6\xD0");
   const std::string gbk = "<meta charset=gbk>\xD6\xD0";
-  EXPECT_EQ(net::body_text_of(net::Bytes(gbk.begin(), gbk.end())), gbk);
+  EXPECT_EQ(net::body_text_of(gbk), gbk);
+  EXPECT_EQ(net::body_text_of(std::string("a\0b<meta charset=utf-8>", 23)), "a");
   EXPECT_EQ(net::body_text_of({}), "");
 }
 
