@@ -4,18 +4,25 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <future>
 #include <random>
 #include <string_view>
+#include <system_error>
 
 #include "net/curl_multi_loop.h"
+#include "net/event_pump.h"
 
 namespace net {
 namespace {
 
-using Clock = CurlMultiLoop::Clock;
+using Clock = std::chrono::steady_clock;
+
+// How long the caller waits for the transfer thread before the GUI gets its turn again.
+constexpr std::chrono::milliseconds kPumpInterval{20};
 
 // Bytes of subject text per encoded word: 56 base64 characters keep "Subject: " and the word
 // within the 76 characters RFC 2047 allows on a line.
@@ -105,13 +112,18 @@ std::string smtp_url(const SmtpServer& server) {
   return url;
 }
 
-// What the libcurl callbacks of one transfer share with the wait loop.
+// What the transfer's callbacks, on the transfer thread, share with the waiting caller. The
+// caller reads the replies only after the transfer has ended.
 struct Exchange {
   std::string message;
   std::size_t sent = 0;
   std::string last_reply;
   std::string reply_to_message;  // the server's verdict on the mail itself
-  Clock::time_point last_activity = Clock::now();
+  std::atomic<Clock::rep> last_activity{Clock::now().time_since_epoch().count()};
+  std::atomic<bool> give_up{false};
+
+  void touch() { last_activity = Clock::now().time_since_epoch().count(); }
+  Clock::duration silence() const { return Clock::now() - Clock::time_point(Clock::duration(last_activity.load())); }
 };
 
 std::size_t read_message(char* buffer, std::size_t size, std::size_t count, void* user) {
@@ -128,7 +140,7 @@ std::size_t read_message(char* buffer, std::size_t size, std::size_t count, void
 int watch_exchange(CURL*, curl_infotype type, char* data, std::size_t size, void* user) {
   auto& exchange = *static_cast<Exchange*>(user);
   if (type == CURLINFO_TEXT) return 0;
-  exchange.last_activity = Clock::now();
+  exchange.touch();
   if (type == CURLINFO_HEADER_IN) {
     std::string line(data, size);
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
@@ -140,28 +152,36 @@ int watch_exchange(CURL*, curl_infotype type, char* data, std::size_t size, void
   return 0;
 }
 
+// libcurl asks at least once a second, also inside its blocking waits, whether to go on.
+int keep_going(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return static_cast<Exchange*>(user)->give_up ? 1 : 0;
+}
+
 struct TransferOutcome {
   CURLcode result = CURLE_OK;
   bool timed_out = false;
 };
 
-// Drives the transfer until it ends, or until the server has been silent for the whole
-// time-out: every byte exchanged starts the wait afresh.
+// Runs the transfer on a thread of its own and waits for it in short slices, letting the GUI
+// run between them. libcurl's SMTP waits for the reply to the mail and for the reply to QUIT
+// block inside libcurl, so a multi handle on this thread could not keep the GUI going there.
+// Once the server has been silent for the whole time-out the transfer is told to give up.
 TransferOutcome run_transfer(CURL* easy, Exchange& exchange, std::chrono::milliseconds timeout) {
-  CurlMultiLoop loop;
-  if (!loop.start(easy)) return {CURLE_FAILED_INIT, false};
-  exchange.last_activity = Clock::now();
-  for (;;) {
-    const Clock::time_point since = exchange.last_activity;
-    switch (loop.run_until([&] { return exchange.last_activity != since; }, since + timeout)) {
-      case CurlMultiLoop::Outcome::ready:
-        break;
-      case CurlMultiLoop::Outcome::finished:
-        return {loop.result(), false};
-      case CurlMultiLoop::Outcome::timed_out:
-        return {CURLE_OPERATION_TIMEDOUT, true};
+  std::future<CURLcode> transfer;
+  try {
+    transfer = std::async(std::launch::async, [easy] { return curl_easy_perform(easy); });
+  } catch (const std::system_error&) {
+    return {CURLE_FAILED_INIT, false};
+  }
+  bool timed_out = false;
+  while (transfer.wait_for(kPumpInterval) != std::future_status::ready) {
+    pump_events();
+    if (!timed_out && exchange.silence() >= timeout) {
+      timed_out = true;
+      exchange.give_up = true;
     }
   }
+  return {transfer.get(), timed_out};
 }
 
 }  // namespace
@@ -211,23 +231,25 @@ SmtpResult send_mail(const SmtpServer& server, const MailMessage& mail, std::chr
   curl_easy_setopt(handle, CURLOPT_VERBOSE, 1L);
   curl_easy_setopt(handle, CURLOPT_DEBUGFUNCTION, watch_exchange);
   curl_easy_setopt(handle, CURLOPT_DEBUGDATA, &exchange);
+  curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, keep_going);
+  curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &exchange);
   curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, error);
   curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeout.count()));
   curl_easy_setopt(handle, CURLOPT_SERVER_RESPONSE_TIMEOUT, std::max(1L, reply_seconds));
-  // One mail per connection: it is closed as soon as the mail is through.
+  // One mail per connection: it is closed, QUIT included, on the transfer thread as soon as the
+  // mail is through, not later by the handle's clean-up on this one.
   curl_easy_setopt(handle, CURLOPT_FORBID_REUSE, 1L);
 
   const TransferOutcome outcome = run_transfer(handle, exchange, timeout);
+  if (outcome.result == CURLE_OK) return {true, exchange.reply_to_message};
   const std::string server_said = exchange.last_reply.empty() ? "" : " (last reply: " + exchange.last_reply + ")";
   if (outcome.timed_out)
     return {false, "no answer from the server within " + std::to_string(timeout.count()) + " ms" + server_said};
-  if (outcome.result != CURLE_OK) {
-    std::string status = curl_easy_strerror(outcome.result);
-    if (error[0] != '\0') status += std::string(": ") + error;
-    return {false, status + server_said};
-  }
-  return {true, exchange.reply_to_message};
+  std::string status = curl_easy_strerror(outcome.result);
+  if (error[0] != '\0') status += std::string(": ") + error;
+  return {false, status + server_said};
 }
 
 }  // namespace net

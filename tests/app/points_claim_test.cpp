@@ -242,7 +242,7 @@ class PointsClaimMailFailures : public PointsClaimTest, public ::testing::WithPa
 TEST_P(PointsClaimMailFailures, ShowTheFailureAndNotTheSuccess) {
   std::optional<SmtpPeer> refusing;
   if (GetParam().refuse_login) {
-    refusing.emplace(account_of(values_), /*refuse_login=*/true);
+    refusing.emplace(account_of(values_), SmtpPeer::Behaviour{.refuse_login = true});
     ASSERT_TRUE(refusing->running());
     values_.smtp_port = refusing->port();
   } else {

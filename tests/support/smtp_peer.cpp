@@ -54,7 +54,7 @@ std::string read_first_line(int fd, Clock::time_point deadline) {
 
 }  // namespace
 
-SmtpPeer::SmtpPeer(Account account, bool refuse_login) {
+SmtpPeer::SmtpPeer(Account account, Behaviour behaviour) {
   char pattern[] = "/tmp/smtp_peer.XXXXXX";
   if (mkdtemp(pattern) == nullptr) return;
   directory_ = pattern;
@@ -76,7 +76,9 @@ SmtpPeer::SmtpPeer(Account account, bool refuse_login) {
   const std::string directory = directory_.string();
   std::vector<std::string> arguments{WRISTBOAT_PYTHON, script, "--directory", directory,
                                      "--user", account.user, "--password", account.password};
-  if (refuse_login) arguments.emplace_back("--refuse-login");
+  if (behaviour.refuse_login) arguments.emplace_back("--refuse-login");
+  arguments.emplace_back("--reply-delay");
+  arguments.push_back(std::to_string(std::chrono::duration<double>(behaviour.reply_delay).count()));
   std::vector<char*> argv;
   for (auto& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);

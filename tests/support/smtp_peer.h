@@ -3,6 +3,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -22,6 +23,12 @@ struct ReceivedMail {
   std::string body;                    // body bytes with the transfer encoding undone
 };
 
+// How a SmtpPeer deviates from a plain, prompt server.
+struct SmtpPeerBehaviour {
+  bool refuse_login = false;                 // refuse every login, the right one too
+  std::chrono::milliseconds reply_delay{0};  // wait this long before accepting a message
+};
+
 class SmtpPeer {
  public:
   struct Account {
@@ -29,10 +36,11 @@ class SmtpPeer {
     std::string password;
   };
 
-  // Starts the server on 127.0.0.1 at a free port. It accepts a login only with `account`, or
-  // no login at all when refuse_login is true. Waits a bounded time for it to listen; check
-  // running().
-  explicit SmtpPeer(Account account, bool refuse_login = false);
+  using Behaviour = SmtpPeerBehaviour;
+
+  // Starts the server on 127.0.0.1 at a free port. It accepts a login only with `account`.
+  // Waits a bounded time for it to listen; check running().
+  explicit SmtpPeer(Account account, Behaviour behaviour = {});
   ~SmtpPeer();
   SmtpPeer(const SmtpPeer&) = delete;
   SmtpPeer& operator=(const SmtpPeer&) = delete;

@@ -15,6 +15,7 @@ until its standard input closes. Each accepted message is written into a directo
 """
 
 import argparse
+import asyncio
 import email
 import email.policy
 import logging
@@ -29,8 +30,9 @@ from aiosmtpd.smtp import AuthResult, LoginPassword
 
 
 class Recorder:
-    def __init__(self, directory):
+    def __init__(self, directory, reply_delay):
         self.directory = directory
+        self.reply_delay = reply_delay
         self.count = 0
         self.lock = threading.Lock()
 
@@ -58,6 +60,7 @@ class Recorder:
             with open(os.path.join(staging, name), "wb") as file:
                 file.write(content)
         os.rename(staging, os.path.join(self.directory, str(number)))
+        await asyncio.sleep(self.reply_delay)
         return "250 Message accepted for delivery"
 
 
@@ -89,13 +92,15 @@ def main():
     parser.add_argument("--user", required=True)
     parser.add_argument("--password", required=True)
     parser.add_argument("--refuse-login", action="store_true")
+    parser.add_argument("--reply-delay", type=float, default=0.0,
+                        help="seconds to wait before accepting a message")
     arguments = parser.parse_args()
     # Login without TLS is what the tests want; keep aiosmtpd's warnings about it out of their output.
     warnings.simplefilter("ignore")
     logging.getLogger("mail.log").setLevel(logging.ERROR)
 
     controller = LoopbackController(
-        Recorder(arguments.directory),
+        Recorder(arguments.directory, arguments.reply_delay),
         hostname="127.0.0.1",
         port=0,
         ready_timeout=10,
