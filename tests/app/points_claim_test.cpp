@@ -18,6 +18,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <thread>
 
@@ -187,6 +188,8 @@ struct CodeCase {
   QString message;
 };
 
+void PrintTo(const CodeCase& c, std::ostream* out) { *out << c.name; }
+
 class PointsClaimCodes : public PointsClaimTest, public ::testing::WithParamInterface<CodeCase> {};
 
 TEST_P(PointsClaimCodes, CodeDecidesWhetherTheMailGoes) {
@@ -236,6 +239,8 @@ struct MailFailureCase {
   const char* name;
   bool refuse_login;  // otherwise nothing listens at the SMTP port
 };
+
+void PrintTo(const MailFailureCase& c, std::ostream* out) { *out << c.name; }
 
 class PointsClaimMailFailures : public PointsClaimTest, public ::testing::WithParamInterface<MailFailureCase> {};
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ostream>
 #include <regex>
 #include <string>
 #include <vector>
@@ -135,6 +136,8 @@ struct FailureCase {
   bool refuse_login;
   SmtpPeer::Account login;
 };
+
+void PrintTo(const FailureCase& c, std::ostream* out) { *out << c.name; }
 
 class SmtpClientFailure : public ::testing::TestWithParam<FailureCase> {};
 
