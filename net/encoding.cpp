@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cctype>
 #include <cstring>
 #include <memory>
 
@@ -224,8 +223,9 @@ Text units_to_codepage(std::u16string_view units, int code_page) {
 // other names are ICU's.
 std::string charset_converter_name(std::string_view charset) {
   std::string name(charset);
-  std::transform(name.begin(), name.end(), name.begin(),
-                 [](unsigned char byte) { return static_cast<char>(std::tolower(byte)); });
+  std::transform(name.begin(), name.end(), name.begin(), [](char byte) {
+    return byte >= 'A' && byte <= 'Z' ? static_cast<char>(byte + ('a' - 'A')) : byte;
+  });
   static constexpr std::array<std::pair<std::string_view, std::string_view>, 14> supersets = {{
       {"gb2312", "GBK"},          {"gbk", "GBK"},
       {"x-gbk", "GBK"},           {"cp936", "GBK"},

@@ -41,9 +41,25 @@ std::u16string_view class_members(char16_t escape) {
 
 bool is_negated_class(char16_t escape) { return escape == u'W' || escape == u'D' || escape == u'S'; }
 
+// Length of the quantifier {n}, {n,} or {n,m} at the start of text, or 0 when there is none.
+std::size_t quantifier_length(std::u16string_view text) {
+  std::size_t at = 1;
+  const auto digits = [&] {
+    const std::size_t begin = at;
+    while (at < text.size() && text[at] >= u'0' && text[at] <= u'9') ++at;
+    return at > begin;
+  };
+  if (!digits()) return 0;
+  if (at < text.size() && text[at] == u',') {
+    ++at;
+    digits();
+  }
+  return at < text.size() && text[at] == u'}' ? at + 1 : 0;
+}
+
 // Rewrites a pattern of the VBScript dialect into ICU's: its class escapes and word boundaries
-// are ASCII-only there, a "[" or "&" inside a class is an ordinary character, and without
-// multiline "$" matches only at the very end.
+// are ASCII-only there, a "[" or "&" inside a class and a brace outside a quantifier are
+// ordinary characters, and without multiline "$" matches only at the very end.
 std::u16string icu_pattern(std::u16string_view pattern, bool multiline) {
   std::u16string rewritten;
   rewritten.reserve(pattern.size() + 16);
@@ -84,6 +100,15 @@ std::u16string icu_pattern(std::u16string_view pattern, bool multiline) {
     } else if (unit == u'$' && !multiline) {
       rewritten.append(u"\\z");
       continue;
+    } else if (unit == u'{') {
+      if (const std::size_t length = quantifier_length(pattern.substr(at)); length != 0) {
+        rewritten.append(pattern.substr(at, length));
+        at += length - 1;
+        continue;
+      }
+      rewritten.push_back(u'\\');
+    } else if (unit == u'}') {
+      rewritten.push_back(u'\\');
     }
     rewritten.push_back(unit);
   }

@@ -103,6 +103,9 @@ TEST(RegexObject, Options) {
       {"[\\W]", "a-b", false, true, true, 1, "", "ab"},
       {"[[]", "a[b", false, true, true, 1, "(", "a(b"},
       {"", "ab", false, true, true, 3, "-", "-a-b-"},
+      {"a{", "a{b", false, true, true, 1, "x", "xb"},          // a brace outside a quantifier
+      {"{,2}}", "{,2}}", false, true, true, 1, "x", "x"},
+      {"x{1,2}", "xxx", false, true, true, 2, "-", "--"},
   };
   for (const OptionCase& c : cases) {
     RegexObject regex;
