@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -105,6 +106,8 @@ struct FaultCase {
   std::vector<std::string> closed;
   Text send_cookies = "";
 };
+
+void PrintTo(const FaultCase& test_case, std::ostream* out) { *out << test_case.name; }
 
 const std::vector<std::string> kAllThree = {"request", "connection", "session"};
 

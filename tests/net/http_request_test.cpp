@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -82,6 +83,8 @@ struct HeaderCase {
   HttpRequestOptions options;
   std::vector<std::string> lines;  // header lines after Host, in order
 };
+
+void PrintTo(const HeaderCase& test_case, std::ostream* out) { *out << test_case.name; }
 
 class HttpRequestHeaderBlock : public ::testing::TestWithParam<HeaderCase> {};
 
@@ -248,6 +251,8 @@ struct CookieCase {
   Text received_after;
 };
 
+void PrintTo(const CookieCase& test_case, std::ostream* out) { *out << test_case.name; }
+
 class HttpRequestCookies : public ::testing::TestWithParam<CookieCase> {};
 
 TEST_P(HttpRequestCookies, CollectsAndMerges) {
@@ -345,6 +350,8 @@ struct CharsetCase {
   std::string body;      // as sent
   Text expected;         // the result
 };
+
+void PrintTo(const CharsetCase& test_case, std::ostream* out) { *out << test_case.name; }
 
 class HttpRequestCharset : public ::testing::TestWithParam<CharsetCase> {};
 

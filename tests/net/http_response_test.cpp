@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,8 @@ struct LinesCase {
   Text cookies_after;
   Text location_after;  // "kept" when no Location line
 };
+
+void PrintTo(const LinesCase& test_case, std::ostream* out) { *out << test_case.name; }
 
 class HeaderLines : public ::testing::TestWithParam<LinesCase> {};
 

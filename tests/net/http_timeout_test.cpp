@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -129,6 +130,8 @@ struct CutBody {
   const char* name;
   PeerReply::End end;
 };
+
+void PrintTo(const CutBody& test_case, std::ostream* out) { *out << test_case.name; }
 
 class HttpTimeoutCutBody : public ::testing::TestWithParam<CutBody> {};
 

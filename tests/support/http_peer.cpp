@@ -86,6 +86,7 @@ PeerReply PeerReply::with(std::string_view status, const std::vector<std::string
 struct HttpPeer::Connection {
   int fd = -1;
   std::thread thread;
+  std::atomic_bool done{false};
 };
 
 HttpPeer::HttpPeer(PeerReply reply) : fixed_reply_(std::make_shared<const PeerReply>(std::move(reply))) {
@@ -125,7 +126,7 @@ bool HttpPeer::wait_for_requests(std::size_t count, milliseconds timeout) const 
 
 std::size_t HttpPeer::connections() const {
   const std::lock_guard lock(mutex_);
-  return connections_.size();
+  return accepted_;
 }
 
 void HttpPeer::listen_on_loopback() {
@@ -157,8 +158,18 @@ void HttpPeer::accept_loop() {
     connection->fd = fd;
     Connection& served = *connection;
     const std::lock_guard lock(mutex_);
+    // Connections that have ended give their threads back before a new one starts.
+    std::erase_if(connections_, [](const std::unique_ptr<Connection>& ended) {
+      if (!ended->done) return false;
+      ended->thread.join();
+      return true;
+    });
     connections_.push_back(std::move(connection));
-    served.thread = std::thread([this, &served] { serve(served); });
+    ++accepted_;
+    served.thread = std::thread([this, &served] {
+      serve(served);
+      served.done = true;
+    });
   }
 }
 

@@ -107,7 +107,8 @@ class HttpPeer {
   mutable std::mutex mutex_;
   mutable std::condition_variable recorded_;
   std::vector<PeerRequest> requests_;
-  std::vector<std::unique_ptr<Connection>> connections_;
+  std::vector<std::unique_ptr<Connection>> connections_;  // served now or not yet joined
+  std::size_t accepted_ = 0;
 };
 
 }  // namespace test_support
