@@ -10,8 +10,6 @@
 #include <QWebEngineView>
 #include <QWindow>
 #include <benchmark/benchmark.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -21,6 +19,7 @@
 #include "app/program.h"
 #include "net/event_pump.h"
 #include "tests/app/test_values.h"
+#include "tests/support/loopback_port.h"
 #include "tests/support/update_service.h"
 #include "ui/fonts.h"
 
@@ -89,28 +88,6 @@ double start_child(const QString& mode, const std::string& update_host = "127.0.
   return seconds;
 }
 
-// A port that accepts connections (the kernel completes them) but never answers a request.
-class SilentService {
- public:
-  SilentService() : socket_(::socket(AF_INET, SOCK_STREAM, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(socket_, reinterpret_cast<sockaddr*>(&address), length) == 0 && ::listen(socket_, 16) == 0 &&
-        ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-      port_ = ntohs(address.sin_port);
-  }
-  ~SilentService() { ::close(socket_); }
-  SilentService(const SilentService&) = delete;
-  SilentService& operator=(const SilentService&) = delete;
-  std::string host() const { return "127.0.0.1:" + std::to_string(port_); }
-
- private:
-  int socket_;
-  int port_ = 0;
-};
-
 // The two starts alternate, so a machine that gets busier mid-run affects both alike.
 void BM_StartUpNoNewerVersion(benchmark::State& state) {
   test_support::UpdateService service("false|false|x|http://dl.example/v2.exe|2.0");
@@ -132,10 +109,11 @@ void BM_StartUpNoNewerVersion(benchmark::State& state) {
 }
 
 void BM_StartUpServiceNeverAnswers(benchmark::State& state) {
-  SilentService service;
+  test_support::SilentPort service;  // takes connections, never answers
+  const std::string host = "127.0.0.1:" + std::to_string(service.port());
   double total = 0;
   for (auto _ : state) {
-    const double program = start_child(QStringLiteral("--child-program"), service.host());
+    const double program = start_child(QStringLiteral("--child-program"), host);
     if (program < 0) {
       state.SkipWithError("the program did not show its window");
       return;

@@ -330,7 +330,7 @@ TEST_F(NewVersionTest, AssetsHaveTheirForms) {
   QFile picture(QStringLiteral(":/update/new_version_background.jpg"));
   ASSERT_TRUE(picture.open(QIODevice::ReadOnly));
   const QByteArray jpeg = picture.readAll();
-  EXPECT_NEAR(jpeg.size(), 72096, 2048);
+  EXPECT_NEAR(static_cast<double>(jpeg.size()), 72096, 2048);  // about 72 KB
   EXPECT_EQ(ui::decode_jpeg(jpeg).size(), QSize(529, 306));
 
   QFile sound(QStringLiteral(":/update/new_version_chime.wav"));

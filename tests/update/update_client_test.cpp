@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "net/encoding.h"
+#include "tests/support/loopback_port.h"
 #include "tests/support/update_service.h"
 
 namespace {
@@ -87,14 +88,10 @@ TEST_F(UpdateClientTest, TakesVersionReplyApart) {
 }
 
 TEST_F(UpdateClientTest, UnreachableServiceStaysSilent) {
-  Text host;
-  {
-    test_support::UpdateService gone;
-    host = gone.host();
-  }  // the port is closed now
-  update::UpdateClient client(host, [this](const Text& message, const Text& caption) {
-    messages_.emplace_back(message, caption);
-  });
+  update::UpdateClient client("127.0.0.1:" + std::to_string(test_support::closed_port()),
+                              [this](const Text& message, const Text& caption) {
+                                messages_.emplace_back(message, caption);
+                              });
   client.连接(kAppId, "1.1");
   EXPECT_FALSE(client.get_has_new_version());
   EXPECT_FALSE(client.get_forced());
