@@ -51,7 +51,8 @@ class UpdateClient {
   virtual net::Text fetch_example(const net::Text& key);
 
  protected:
-  UpdateClient(const UpdateClient&) = default;
+  UpdateClient(const UpdateClient&) = default;  // for copy()
+  UpdateClient& operator=(const UpdateClient&) = delete;
 
  private:
   // True when connected; otherwise shows the guard's message and answers false.
