@@ -15,9 +15,11 @@ UpdateService::UpdateService(std::string reply)
       response.set_content(reply_, "text/plain; charset=utf-8");
     }
   });
+  server_->set_keep_alive_timeout(1);  // a kept-alive client must not hold up the stop
   port_ = server_->bind_to_any_port("127.0.0.1");
-  // The socket listens from bind on, so requests queue until the thread serves them.
   thread_ = std::thread([this] { server_->listen_after_bind(); });
+  // stop() only ends a loop that has started.
+  while (!server_->is_running()) std::this_thread::yield();
 }
 
 UpdateService::~UpdateService() {
