@@ -397,7 +397,8 @@ class CurlHttpService::Request {
   CurlEasy easy_;
   CurlSlist headers_;
   CurlSlist proxy_headers_;
-  CurlMultiLoop loop_;  // declared after the easy handle and lists: detaches before they go
+  Bytes body_;          // libcurl sends it from here
+  CurlMultiLoop loop_;  // declared after what the transfer uses: detaches before they go
   Text verb_;
   std::string url_;
   std::string proxy_;
@@ -410,7 +411,6 @@ class CurlHttpService::Request {
   bool cookies_ = true;
   bool follow_redirects_ = true;
   std::vector<std::string> header_lines_;
-  Bytes body_;
   Stage stage_ = Stage::open;
   ResponseHeadCollector head_;
   Bytes pending_;
