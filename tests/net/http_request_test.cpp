@@ -234,6 +234,14 @@ TEST(HttpRequestResponse, ABodyWithoutLengthEndsWithTheConnection) {
   EXPECT_EQ(status, "200 OK");
 }
 
+TEST(HttpRequestResponse, AChunkedBodyArrivesDecoded) {
+  HttpPeer peer(PeerReply{.head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n",
+                          .body = "5\r\nhello\r\n6\r\n world\r\n0\r\n\r\n"});
+  Text headers;
+  EXPECT_EQ(net::http_request(peer.url(), {.response_headers = &headers}), "hello world");
+  EXPECT_EQ(headers, "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
+}
+
 TEST(HttpRequestResponse, HeadHasNoBody) {
   HttpPeer peer(PeerReply{.head = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n"});
   Text status;
