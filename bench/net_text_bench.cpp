@@ -26,20 +26,27 @@ constexpr std::size_t text_size = 16u << 20;
 Text mixed_gbk_text(std::size_t size) {
   std::mt19937 random(20240531);
   const auto pick = [&](int low, int high) {
-    return static_cast<char>(low + static_cast<int>(random() % static_cast<unsigned>(high - low + 1)));
+    return static_cast<char>(low +
+                             static_cast<int>(random() % static_cast<unsigned>(high - low + 1)));
   };
-  const std::vector<Text> tags = {"<p>", "</p>", "<div class=\"c\">", "</div>", "<br/>", "<a href=\"/x\">"};
+  const std::vector<Text> tags = {"<p>",    "</p>",  "<div class=\"c\">",
+                                  "</div>", "<br/>", "<a href=\"/x\">"};
   Text text;
   text.reserve(size + 64);
   while (text.size() < size) {
     switch (random() % 10) {
-      case 0: case 1: case 2: case 3:
+      case 0:
+      case 1:
+      case 2:
+      case 3:
         for (auto n = 1 + random() % 8; n > 0; --n) text += {pick(0xB0, 0xF7), pick(0xA1, 0xFE)};
         break;
       case 4:
         for (auto n = 1 + random() % 3; n > 0; --n) text += {pick(0x81, 0xA0), pick(0x40, 0x7E)};
         break;
-      case 5: case 6: case 7:
+      case 5:
+      case 6:
+      case 7:
         for (auto n = 2 + random() % 8; n > 0; --n) text += pick('a', 'z');
         text += ' ';
         break;
@@ -147,8 +154,9 @@ void baseline_icu_gbk_to_utf16(benchmark::State& state) {
   std::vector<UChar> units(text.size() + 1);
   for (auto _ : state) {
     UErrorCode status = U_ZERO_ERROR;
-    benchmark::DoNotOptimize(ucnv_toUChars(gbk.get(), units.data(), static_cast<int32_t>(units.size()),
-                                           text.data(), static_cast<int32_t>(text.size()), &status));
+    benchmark::DoNotOptimize(ucnv_toUChars(gbk.get(), units.data(),
+                                           static_cast<int32_t>(units.size()), text.data(),
+                                           static_cast<int32_t>(text.size()), &status));
   }
   set_bytes(state, text.size());
 }
@@ -176,7 +184,8 @@ void baseline_icu_utf8_to_gbk(benchmark::State& state) {
     char* target = out.data();
     const char* source = text.data();
     ucnv_convertEx(gbk.get(), utf8.get(), &target, out.data() + out.size(), &source,
-                   text.data() + text.size(), nullptr, nullptr, nullptr, nullptr, true, true, &status);
+                   text.data() + text.size(), nullptr, nullptr, nullptr, nullptr, true, true,
+                   &status);
     benchmark::DoNotOptimize(target);
   }
   set_bytes(state, text.size());
@@ -197,7 +206,8 @@ void merge_cookies(benchmark::State& state) {
   Text new_cookies;
   for (std::int64_t i = 0; i < pairs; ++i) {
     old_cookies += "old" + std::to_string(i) + "=value" + std::to_string(i) + "; ";
-    new_cookies += (i % 2 ? "old" : "new") + std::to_string(i) + "=fresh" + std::to_string(i) + "; ";
+    new_cookies +=
+        (i % 2 ? "old" : "new") + std::to_string(i) + "=fresh" + std::to_string(i) + "; ";
   }
   for (auto _ : state) {
     Text old_copy = old_cookies;
@@ -233,7 +243,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
       const auto a = times_.find(measured);
       const auto b = times_.find(baseline);
       if (a == times_.end() || b == times_.end()) continue;
-      std::printf("  %-28s / %-28s %7.2f\n", measured.c_str(), baseline.c_str(), a->second / b->second);
+      std::printf("  %-28s / %-28s %7.2f\n", measured.c_str(), baseline.c_str(),
+                  a->second / b->second);
     }
   }
 

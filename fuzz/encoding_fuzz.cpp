@@ -17,9 +17,10 @@ void check(bool condition) {
   if (!condition) std::abort();
 }
 
-constexpr std::string_view charsets[] = {"utf-8", "gb2312", "GBK", "big5", "shift_jis", "iso-8859-1",
-                                         "euc-kr", "utf-16", "utf-16le", "windows-1252", "koi8-r", "",
-                                         "no-such-charset", "iso-2022-jp", "utf-7", "gb18030"};
+constexpr std::string_view charsets[] = {"utf-8",           "gb2312",       "GBK",    "big5",
+                                         "shift_jis",       "iso-8859-1",   "euc-kr", "utf-16",
+                                         "utf-16le",        "windows-1252", "koi8-r", "",
+                                         "no-such-charset", "iso-2022-jp",  "utf-7",  "gb18030"};
 
 }  // namespace
 
@@ -58,6 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(net::utf16_to_gbk(units).size() <= c_text.size());
   static_cast<void>(net::gbk_to_utf8(text));
 
-  if (const auto decoded = net::charset_to_gbk(bytes, charset)) check(decoded->find('\0') == Text::npos);
+  if (const auto decoded = net::charset_to_gbk(bytes, charset))
+    check(decoded->find('\0') == Text::npos);
   return 0;
 }

@@ -59,7 +59,8 @@ Text reference_join_unique(const Text& text, const Text& separator, bool split_b
 Text reference_trim(const Text& text) {
   std::vector<std::pair<std::size_t, std::size_t>> characters;
   for (std::size_t at = 0; at < text.size();) {
-    const std::size_t length = static_cast<unsigned char>(text[at]) >= 0x80 && at + 1 < text.size() ? 2 : 1;
+    const std::size_t length =
+        static_cast<unsigned char>(text[at]) >= 0x80 && at + 1 < text.size() ? 2 : 1;
     characters.emplace_back(at, length);
     at += length;
   }
@@ -72,8 +73,9 @@ Text reference_trim(const Text& text) {
   while (first < last && is_space(characters[first])) ++first;
   while (last > first && is_space(characters[last - 1])) --last;
   if (first == last) return {};
-  return text.substr(characters[first].first,
-                     characters[last - 1].first + characters[last - 1].second - characters[first].first);
+  return text.substr(
+      characters[first].first,
+      characters[last - 1].first + characters[last - 1].second - characters[first].first);
 }
 
 Text reference_normalize(const Text& cookies) {

@@ -27,10 +27,12 @@ bool equal_folded(std::string_view a, std::string_view b) {
 }
 
 // A written position is -2 or the offset of an occurrence of text in the subject.
-void check_position(const Text& subject, const Text& text, std::int32_t position, bool ignore_case) {
+void check_position(const Text& subject, const Text& text, std::int32_t position,
+                    bool ignore_case) {
   if (position == -2) return;
   check(position >= 0 && static_cast<std::size_t>(position) + text.size() <= subject.size());
-  const std::string_view found = std::string_view(subject).substr(static_cast<std::size_t>(position), text.size());
+  const std::string_view found =
+      std::string_view(subject).substr(static_cast<std::size_t>(position), text.size());
   check(ignore_case ? equal_folded(found, text) : found == text);
 }
 
@@ -44,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool quote_escape = data[0] & 8;
   const std::string_view rest(reinterpret_cast<const char*>(data + 1), size - 1);
   const std::size_t first_nul = rest.find('\0');
-  const std::size_t second_nul = first_nul == std::string_view::npos ? first_nul : rest.find('\0', first_nul + 1);
+  const std::size_t second_nul =
+      first_nul == std::string_view::npos ? first_nul : rest.find('\0', first_nul + 1);
   if (second_nul == std::string_view::npos) return 0;
   const Text pattern(rest.substr(0, first_nul));
   const Text subject(rest.substr(first_nul + 1, second_nul - first_nul - 1));
@@ -52,7 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (pattern.size() > 64 || subject.size() > 1024) return 0;  // the sizes the program uses
 
   net::RegexObject regex;
-  const bool created = regex.create(pattern, subject, case_sensitive, multiline, global, quote_escape);
+  const bool created =
+      regex.create(pattern, subject, case_sensitive, multiline, global, quote_escape);
   const std::int32_t count = regex.match_count();
   check(count >= 0 && (created || count == 0));
   check(global || count <= 1);
@@ -75,7 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(created || replaced.empty());
 
   const net::RegexObject copy = regex;
-  check(copy.match_count() == count && copy.pattern() == regex.pattern() && copy.replace(replacement) == replaced);
+  check(copy.match_count() == count && copy.pattern() == regex.pattern() &&
+        copy.replace(replacement) == replaced);
   regex.reserved();
   return 0;
 }

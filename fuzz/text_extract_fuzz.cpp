@@ -43,7 +43,8 @@ void walk(std::string_view text, std::size_t from, Visit visit) {
   }
 }
 
-std::size_t reference_find(std::string_view text, std::string_view marker, std::size_t from, bool ignore_case) {
+std::size_t reference_find(std::string_view text, std::string_view marker, std::size_t from,
+                           bool ignore_case) {
   std::size_t found = npos;
   walk(text, from, [&](std::size_t at) {
     if (marker.size() <= text.size() - at && equal_at(text, at, marker, ignore_case)) {
@@ -89,7 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Text text(rest.substr(second_nul + 1));
 
   // The search itself, forward and backward, from windows around the start.
-  const auto offset = static_cast<std::size_t>(static_cast<std::uint32_t>(start) % (text.size() + 2));
+  const auto offset =
+      static_cast<std::size_t>(static_cast<std::uint32_t>(start) % (text.size() + 2));
   check(net::find_marker(text, marker, offset, ignore_case) ==
         reference_find(text, marker, offset, ignore_case));
   check(net::find_last_marker(text, marker, offset, ignore_case) ==
@@ -98,26 +100,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The operations, spelled out on the reference search.
   const auto length = static_cast<std::int64_t>(text.size());
   const auto forward_from = [&](std::int64_t position) {
-    return reference_find(text, marker, static_cast<std::size_t>(std::max<std::int64_t>(position, 1) - 1),
+    return reference_find(text, marker,
+                          static_cast<std::size_t>(std::max<std::int64_t>(position, 1) - 1),
                           ignore_case);
   };
   const auto backward_within = [&](std::int64_t window) {
-    return window <= 0 ? npos : reference_find_last(text, marker, static_cast<std::size_t>(window), ignore_case);
+    return window <= 0
+               ? npos
+               : reference_find_last(text, marker, static_cast<std::size_t>(window), ignore_case);
   };
-  const std::size_t right_at = start >= 0 ? backward_within(length - start) : forward_from(-std::int64_t{start});
+  const std::size_t right_at =
+      start >= 0 ? backward_within(length - start) : forward_from(-std::int64_t{start});
   check(net::text_right_of(text, marker, start, ignore_case) ==
         (right_at == npos ? Text() : text.substr(right_at + marker.size())));
   const std::size_t left_at =
-      start >= 0 ? forward_from(start) : backward_within(length - (start == -1 ? 0 : -std::int64_t{start}));
-  check(net::text_left_of(text, marker, start, ignore_case) == (left_at == npos ? Text() : text.substr(0, left_at)));
+      start >= 0 ? forward_from(start)
+                 : backward_within(length - (start == -1 ? 0 : -std::int64_t{start}));
+  check(net::text_left_of(text, marker, start, ignore_case) ==
+        (left_at == npos ? Text() : text.substr(0, left_at)));
 
   const Text left = net::unescape_quotes(marker);
   const Text right = net::unescape_quotes(right_marker);
-  const std::size_t open = reference_find(text, left, static_cast<std::size_t>(std::max(start, 1) - 1), ignore_case);
+  const std::size_t open =
+      reference_find(text, left, static_cast<std::size_t>(std::max(start, 1) - 1), ignore_case);
   Text expected;
   if (open != npos) {
     const std::size_t inner = open + left.size();
-    const std::size_t close = inner > text.size() ? npos : reference_find(text, right, inner, ignore_case);
+    const std::size_t close =
+        inner > text.size() ? npos : reference_find(text, right, inner, ignore_case);
     if (close != npos) expected = text.substr(inner, close - inner);
   }
   check(net::text_between(text, marker, right_marker, start, ignore_case) == expected);

@@ -103,8 +103,9 @@ class GbkTable {
       for (int trail = 0x40; trail <= 0xFE; ++trail) {
         const auto slot = static_cast<std::size_t>(trail - 0x40);
         const std::u16string alone =
-            aligned ? units.substr(slot * 2, 1)
-                    : decode(gbk.get(), std::string{static_cast<char>(lead), static_cast<char>(trail)});
+            aligned
+                ? units.substr(slot * 2, 1)
+                : decode(gbk.get(), std::string{static_cast<char>(lead), static_cast<char>(trail)});
         if (alone.size() == 1 && is_character(alone[0])) pairs_[lead << 8 | trail] = alone[0];
       }
     }
@@ -154,8 +155,8 @@ Text encode(UConverter* converter, std::u16string_view units) {
   Text bytes(units.size() * max_char + 1, '\0');
   UErrorCode status = U_ZERO_ERROR;
   const auto convert = [&] {
-    return ucnv_fromUChars(converter, bytes.data(), static_cast<int32_t>(bytes.size()), units.data(),
-                           static_cast<int32_t>(units.size()), &status);
+    return ucnv_fromUChars(converter, bytes.data(), static_cast<int32_t>(bytes.size()),
+                           units.data(), static_cast<int32_t>(units.size()), &status);
   };
   int32_t written = convert();
   if (status == U_BUFFER_OVERFLOW_ERROR) {  // stateful encodings may add shift sequences
@@ -227,13 +228,20 @@ std::string charset_converter_name(std::string_view charset) {
     return byte >= 'A' && byte <= 'Z' ? static_cast<char>(byte + ('a' - 'A')) : byte;
   });
   static constexpr std::array<std::pair<std::string_view, std::string_view>, 14> supersets = {{
-      {"gb2312", "GBK"},          {"gbk", "GBK"},
-      {"x-gbk", "GBK"},           {"cp936", "GBK"},
-      {"ms936", "GBK"},           {"windows-936", "GBK"},
-      {"csgb2312", "GBK"},        {"chinese", "GBK"},
-      {"euc-cn", "GBK"},          {"iso-8859-1", "windows-1252"},
-      {"latin1", "windows-1252"}, {"us-ascii", "windows-1252"},
-      {"euc-kr", "windows-949"},  {"ks_c_5601-1987", "windows-949"},
+      {"gb2312", "GBK"},
+      {"gbk", "GBK"},
+      {"x-gbk", "GBK"},
+      {"cp936", "GBK"},
+      {"ms936", "GBK"},
+      {"windows-936", "GBK"},
+      {"csgb2312", "GBK"},
+      {"chinese", "GBK"},
+      {"euc-cn", "GBK"},
+      {"iso-8859-1", "windows-1252"},
+      {"latin1", "windows-1252"},
+      {"us-ascii", "windows-1252"},
+      {"euc-kr", "windows-949"},
+      {"ks_c_5601-1987", "windows-949"},
   }};
   for (const auto& [alias, superset] : supersets) {
     if (name == alias) return std::string(superset);

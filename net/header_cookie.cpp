@@ -90,9 +90,8 @@ Text join_unique_pieces(const Pieces& pieces, std::string_view separator) {
 Pieces character_pieces(std::string_view text) {
   Pieces pieces;
   for (std::size_t at = 0; at < text.size();) {
-    const bool pair = at + 1 < text.size() &&
-                      (static_cast<unsigned char>(text[at]) >= 0x81 ||
-                       (text[at] == '\r' && text[at + 1] == '\n'));
+    const bool pair = at + 1 < text.size() && (static_cast<unsigned char>(text[at]) >= 0x81 ||
+                                               (text[at] == '\r' && text[at + 1] == '\n'));
     const std::size_t length = pair ? 2 : 1;
     pieces.push_back(text.substr(at, length));
     at += length;
@@ -121,7 +120,8 @@ Text normalize_headers(const Text& block) {
     std::size_t segment = 0;
     for (std::size_t dash = find_marker(name, "-", 0); dash != Text::npos;
          dash = find_marker(name, "-", segment)) {
-      normalized.append(capitalize_first(Text(name.substr(segment, dash - segment)))).push_back('-');
+      normalized.append(capitalize_first(Text(name.substr(segment, dash - segment))))
+          .push_back('-');
       segment = dash + 1;
     }
     normalized.append(capitalize_first(Text(name.substr(segment)))).append(line.substr(colon));

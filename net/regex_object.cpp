@@ -32,14 +32,19 @@ constexpr std::u16string_view no_word_boundary =
 // The members of the class escape \w \d \s (and their negations \W \D \S), or empty.
 std::u16string_view class_members(char16_t escape) {
   switch (escape) {
-    case u'w': case u'W': return word_members;
-    case u'd': case u'D': return digit_members;
-    case u's': case u'S': return space_members;
+    case u'w':
+    case u'W': return word_members;
+    case u'd':
+    case u'D': return digit_members;
+    case u's':
+    case u'S': return space_members;
     default: return {};
   }
 }
 
-bool is_negated_class(char16_t escape) { return escape == u'W' || escape == u'D' || escape == u'S'; }
+bool is_negated_class(char16_t escape) {
+  return escape == u'W' || escape == u'D' || escape == u'S';
+}
 
 // Length of the quantifier {n}, {n,} or {n,m} at the start of text, or 0 when there is none.
 std::size_t quantifier_length(std::u16string_view text) {
@@ -116,8 +121,8 @@ std::u16string icu_pattern(std::u16string_view pattern, bool multiline) {
 }
 
 std::int32_t clamp_to_int32(std::size_t value) {
-  return static_cast<std::int32_t>(
-      std::min<std::size_t>(value, static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())));
+  return static_cast<std::int32_t>(std::min<std::size_t>(
+      value, static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())));
 }
 
 }  // namespace
@@ -218,7 +223,9 @@ Text RegexObject::replace(const Text& replacement) const {
   return u16string_to_gbk(replaced);
 }
 
-std::int32_t RegexObject::match_count() const { return matches_ ? clamp_to_int32(matches_->size()) : 0; }
+std::int32_t RegexObject::match_count() const {
+  return matches_ ? clamp_to_int32(matches_->size()) : 0;
+}
 
 const RegexObject::Match* RegexObject::match_at(std::int32_t index) const {
   if (!matches_ || index < 1 || static_cast<std::size_t>(index) > matches_->size()) return nullptr;
@@ -229,7 +236,8 @@ const RegexObject::Match* RegexObject::match_at(std::int32_t index) const {
 // The match start counts UTF-16 units; the GBK length of the units before it is the byte where
 // the match starts, so the search begins on a character and never inside one.
 std::int32_t RegexObject::byte_position(const Text& text, std::int32_t first_index) const {
-  const std::u16string_view before = std::u16string_view(subject_).substr(0, static_cast<std::size_t>(first_index));
+  const std::u16string_view before =
+      std::u16string_view(subject_).substr(0, static_cast<std::size_t>(first_index));
   const std::size_t found = find_marker(u16string_to_gbk(subject_), text,
                                         u16string_to_gbk(before).size(), engine_->ignore_case);
   return found == Text::npos ? -2 : clamp_to_int32(found);

@@ -12,9 +12,13 @@ constexpr std::size_t npos = Text::npos;
 
 bool is_lead(char byte) { return static_cast<unsigned char>(byte) >= 0x80; }
 
-char fold(char byte) { return byte >= 'A' && byte <= 'Z' ? static_cast<char>(byte + ('a' - 'A')) : byte; }
+char fold(char byte) {
+  return byte >= 'A' && byte <= 'Z' ? static_cast<char>(byte + ('a' - 'A')) : byte;
+}
 
-char unfold(char byte) { return byte >= 'a' && byte <= 'z' ? static_cast<char>(byte - ('a' - 'A')) : byte; }
+char unfold(char byte) {
+  return byte >= 'a' && byte <= 'z' ? static_cast<char>(byte - ('a' - 'A')) : byte;
+}
 
 bool equal_folded(const char* left, const char* right, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {
@@ -168,7 +172,8 @@ std::size_t find_last_marker(std::string_view text, std::string_view marker, std
     std::size_t found = npos;
     for (std::size_t at = scan_forward(text, marker, stretch, candidate, ignore_case, walk);
          at != npos;
-         at = at == candidate ? npos : scan_forward(text, marker, at + 1, candidate, ignore_case, walk)) {
+         at = at == candidate ? npos
+                              : scan_forward(text, marker, at + 1, candidate, ignore_case, walk)) {
       found = at;
     }
     if (found != npos) return found;
@@ -207,7 +212,8 @@ Text text_left_of(const Text& text, const Text& marker, std::int32_t start, bool
   const auto size = static_cast<std::int64_t>(text.size());
   std::size_t found;
   if (start >= 0) {
-    found = find_marker(text, marker, static_cast<std::size_t>(std::max(start, 1) - 1), ignore_case);
+    found =
+        find_marker(text, marker, static_cast<std::size_t>(std::max(start, 1) - 1), ignore_case);
   } else {
     const std::int64_t left_out = start == -1 ? 0 : -static_cast<std::int64_t>(start);
     const std::int64_t window = size - left_out;

@@ -23,8 +23,8 @@ TEST(RegexObject, CharsetDeclarations) {
       {"<META content=text/html;CHARSET=GB2312>", true, "GB2312"},
       {"<meta charset='utf-8'>", true, "utf-8"},
       {"<meta http-equiv=\"Content-Type\" content=\"text/html; charset=big5\">", true, "big5"},
-      {"<meta\ncharset=utf-8>", false, ""},             // the dot does not match a line feed
-      {"<meta\rcharset=utf-8>", true, "utf-8"},         // but it does match a carriage return
+      {"<meta\ncharset=utf-8>", false, ""},      // the dot does not match a line feed
+      {"<meta\rcharset=utf-8>", true, "utf-8"},  // but it does match a carriage return
       {"<html><body>no declaration</body>", false, ""},
       {"<meta charset=\"x_y-1\xD6\xD0\">", true, "x_y-1"},  // the word class is ASCII only
       {"<meta charset=\xD6\xD0gbk>", true, "gbk"},  // 中 is the one non-word character allowed
@@ -96,14 +96,14 @@ TEST(RegexObject, Options) {
       {"a$", "a\na", false, true, true, 2, "x", "x\nx"},
       {"a$", "a\na\n", false, false, true, 0, "x", "a\na\n"},  // without multiline: the very end
       {"a$", "a\na", false, false, true, 1, "x", "a\nx"},
-      {"^a", "a\ra", false, true, true, 1, "x", "x\ra"},        // only a line feed ends a line
+      {"^a", "a\ra", false, true, true, 1, "x", "x\ra"},  // only a line feed ends a line
       {"\\d+", "a12b3", false, true, true, 2, "#", "a#b#"},
       {"\\s", "a b\tc", false, true, true, 2, "_", "a_b_c"},
       {"\\bab\\b", "ab cab ab_", false, true, true, 1, "X", "X cab ab_"},
       {"[\\W]", "a-b", false, true, true, 1, "", "ab"},
       {"[[]", "a[b", false, true, true, 1, "(", "a(b"},
       {"", "ab", false, true, true, 3, "-", "-a-b-"},
-      {"a{", "a{b", false, true, true, 1, "x", "xb"},          // a brace outside a quantifier
+      {"a{", "a{b", false, true, true, 1, "x", "xb"},  // a brace outside a quantifier
       {"{,2}}", "{,2}}", false, true, true, 1, "x", "x"},
       {"x{1,2}", "xxx", false, true, true, 2, "-", "--"},
   };
@@ -118,17 +118,11 @@ TEST(RegexObject, Options) {
 
 TEST(RegexObject, ReplacementReferences) {
   const std::vector<std::pair<Text, Text>> cases = {
-      {"[$1]", "x[a]y[b]"},
-      {"$2$1", "x1ay2b"},
-      {"$$", "x$y$"},
-      {"<$&>", "x<a1>y<b2>"},
-      {"$`", "xxyxa1y"},
-      {"$'", "xyb2y"},
-      {"$3", "x$3y$3"},    // no third group: taken literally
+      {"[$1]", "x[a]y[b]"},   {"$2$1", "x1ay2b"}, {"$$", "x$y$"},
+      {"<$&>", "x<a1>y<b2>"}, {"$`", "xxyxa1y"},  {"$'", "xyb2y"},
+      {"$3", "x$3y$3"},   // no third group: taken literally
       {"$10", "xa0yb0"},  // no group 10: group 1 followed by 0
-      {"$01", "xayb"},
-      {"$0", "x$0y$0"},
-      {"$", "x$y$"},
+      {"$01", "xayb"},        {"$0", "x$0y$0"},   {"$", "x$y$"},
       {"\\1", "x\\1y\\1"},  // a backslash is an ordinary character here
   };
   for (const auto& [replacement, expected] : cases) {
@@ -174,14 +168,14 @@ TEST(RegexObject, BytePositions) {
       {"a", "aa", 2, 0, "a", 1},
       {"b", zhong + "ab", 1, 0, "b", 3},
       {"a(b)", zhong + zhong + "ab", 1, 1, "b", 5},
-      {"(x)?a", zhong + "a", 1, 1, "", 2},        // an empty group is found right at the start
-      {"A", zhong + "a", 1, 0, "a", 2},           // found again ignoring case, as matched
-      {"(a)b", zhong + "aab", 1, 1, "a", 3},      // the group's first occurrence in its match
+      {"(x)?a", zhong + "a", 1, 1, "", 2},    // an empty group is found right at the start
+      {"A", zhong + "a", 1, 0, "a", 2},       // found again ignoring case, as matched
+      {"(a)b", zhong + "aab", 1, 1, "a", 3},  // the group's first occurrence in its match
       {"a", zhong + "a" + zhong + "a", 2, 0, "a", 5},
       {zhong, "x" + zhong + zhong, 2, 0, zhong, 3},
-      {"$", "ab", 1, 0, "", -2},                   // an empty match after the last byte
-      {"a", "a", 2, 0, "", -2},                    // no such match
-      {"(a)", "a", 1, 2, "", -2},                  // no such group
+      {"$", "ab", 1, 0, "", -2},   // an empty match after the last byte
+      {"a", "a", 2, 0, "", -2},    // no such match
+      {"(a)", "a", 1, 2, "", -2},  // no such group
       {"(a)", "a", 1, 0, "a", 0},
   };
   for (const PositionCase& c : cases) {
