@@ -54,8 +54,8 @@ using Clock = std::chrono::steady_clock;
 // Runs the baseline and http_request in turns, each iteration in the other order, so that both
 // see the same machine; reports both rates and the time of http_request against the baseline.
 template <typename Baseline, typename Measured>
-void against_baseline(benchmark::State& state, double units_per_run, const char* unit, Baseline baseline,
-                      Measured measured) {
+void against_baseline(benchmark::State& state, double units_per_run, const char* unit,
+                      Baseline baseline, Measured measured) {
   Clock::duration baseline_time{};
   Clock::duration measured_time{};
   bool baseline_first = true;
@@ -69,7 +69,9 @@ void against_baseline(benchmark::State& state, double units_per_run, const char*
     baseline_first = !baseline_first;
   }
   const double runs = static_cast<double>(state.iterations()) * units_per_run;
-  const auto seconds = [](Clock::duration time) { return std::chrono::duration<double>(time).count(); };
+  const auto seconds = [](Clock::duration time) {
+    return std::chrono::duration<double>(time).count();
+  };
   state.counters[std::string("baseline_") + unit] = runs / seconds(baseline_time);
   state.counters[std::string("http_request_") + unit] = runs / seconds(measured_time);
   state.counters["time_ratio"] = seconds(measured_time) / seconds(baseline_time);

@@ -38,8 +38,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   while (split != std::string_view::npos && input.substr(split + 4).starts_with("HTTP/")) {
     split = input.find("\r\n\r\n", split + 4);
   }
-  const std::string_view head = split == std::string_view::npos ? input : input.substr(0, split + 4);
-  const std::string_view body = split == std::string_view::npos ? std::string_view() : input.substr(split + 4);
+  const std::string_view head =
+      split == std::string_view::npos ? input : input.substr(0, split + 4);
+  const std::string_view body =
+      split == std::string_view::npos ? std::string_view() : input.substr(split + 4);
 
   for (const bool followed : {true, false}) {
     const net::ResponseHeadCollector collector = collect(head, followed);

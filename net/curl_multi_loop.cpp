@@ -78,8 +78,8 @@ CurlMultiLoop::Outcome CurlMultiLoop::run_until(const std::function<bool()>& rea
   }
 }
 
-CurlMultiLoop::Outcome CurlMultiLoop::run_until_connected(std::chrono::milliseconds resolve_timeout,
-                                                          std::chrono::milliseconds connect_timeout) {
+CurlMultiLoop::Outcome CurlMultiLoop::run_until_connected(
+    std::chrono::milliseconds resolve_timeout, std::chrono::milliseconds connect_timeout) {
   // A phase counts as done once libcurl has recorded its time; a later phase implies the
   // earlier ones (a name that is an address may be "looked up" in no measurable time).
   const auto connected = [this] { return time_info(easy_, CURLINFO_CONNECT_TIME_T) > 0; };

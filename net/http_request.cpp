@@ -38,7 +38,8 @@ const FailureTexts& failure_texts() {
   return texts;
 }
 
-constexpr std::array<const char*, 8> kVerbs = {"GET", "POST", "HEAD", "PUT", "OPTIONS", "DELETE", "TRACE", "CONNECT"};
+constexpr std::array<const char*, 8> kVerbs = {"GET",     "POST",   "HEAD",  "PUT",
+                                               "OPTIONS", "DELETE", "TRACE", "CONNECT"};
 
 struct DefaultLine {
   std::string_view key;
@@ -47,7 +48,9 @@ struct DefaultLine {
 };
 
 constexpr std::array<DefaultLine, 6> kDefaultLines = {{
-    {"User-Agent: ", "User-Agent: Mozilla/5.0 (compatible; MSIE 9.0; Windows NT 6.1; WOW64; Trident/5.0)\r\n", false},
+    {"User-Agent: ",
+     "User-Agent: Mozilla/5.0 (compatible; MSIE 9.0; Windows NT 6.1; WOW64; Trident/5.0)\r\n",
+     false},
     {"Accept: ", "Accept: text/html, application/xhtml+xml, */*\r\n", false},
     {"Accept-Encoding: ", "Accept-Encoding: gbk, GB2312\r\n", false},
     {"Accept-Language: ", "Accept-Language: zh-cn\r\n", false},
@@ -56,8 +59,9 @@ constexpr std::array<DefaultLine, 6> kDefaultLines = {{
 }};
 
 constexpr std::int32_t kDefaultTimeoutMs = 30000;
-constexpr std::uint32_t kAllCertificateFaults = http::kIgnoreUnknownCa | http::kIgnoreCertWrongUsage |
-                                                http::kIgnoreCertCnInvalid | http::kIgnoreCertDateInvalid;
+constexpr std::uint32_t kAllCertificateFaults =
+    http::kIgnoreUnknownCa | http::kIgnoreCertWrongUsage | http::kIgnoreCertCnInvalid |
+    http::kIgnoreCertDateInvalid;
 
 bool contains(const Text& text, std::string_view marker, bool ignore_case) {
   return find_marker(text, marker, 0, ignore_case) != Text::npos;
@@ -66,7 +70,8 @@ bool contains(const Text& text, std::string_view marker, bool ignore_case) {
 std::int32_t timeout_milliseconds(std::int32_t seconds) {
   if (seconds < 1) return kDefaultTimeoutMs;
   const std::int64_t milliseconds = std::int64_t{seconds} * 1000;
-  return static_cast<std::int32_t>(std::min<std::int64_t>(milliseconds, std::numeric_limits<std::int32_t>::max()));
+  return static_cast<std::int32_t>(
+      std::min<std::int64_t>(milliseconds, std::numeric_limits<std::int32_t>::max()));
 }
 
 // The header block that goes to the server: the caller's lines, the default lines the block
@@ -83,7 +88,8 @@ Text request_header_block(const HttpRequestOptions& options, const Text& send_co
   if (options.normalize_header_names) block = normalize_headers(block);
   if (contains(block, "Connection", false) && header_value(block, "Connection") == "keep-alive") {
     constexpr std::string_view kKeepAlive = "Connection: keep-alive\r\n";
-    for (auto at = find_marker(block, kKeepAlive, 0); at != Text::npos; at = find_marker(block, kKeepAlive, at)) {
+    for (auto at = find_marker(block, kKeepAlive, 0); at != Text::npos;
+         at = find_marker(block, kKeepAlive, at)) {
       block.erase(at, kKeepAlive.size());
     }
   }
@@ -128,7 +134,8 @@ Text http_request(HttpService& service, const Text& url, const HttpRequestOption
   Text own_received_cookies;
   Text own_status_text;
   Text& send_cookies = options.send_cookies != nullptr ? *options.send_cookies : own_send_cookies;
-  Text& received_cookies = options.received_cookies != nullptr ? *options.received_cookies : own_received_cookies;
+  Text& received_cookies =
+      options.received_cookies != nullptr ? *options.received_cookies : own_received_cookies;
   Text& status_text = options.status_text != nullptr ? *options.status_text : own_status_text;
   const auto fail = [&status_text](const Text& message) {
     status_text = message;
@@ -140,24 +147,31 @@ Text http_request(HttpService& service, const Text& url, const HttpRequestOption
   if (!service.crack_url(url, address)) return fail(texts.bad_url);
 
   const bool proxied = !options.proxy.empty();
-  const Text proxy_name = !proxied ? Text() : address.secure ? options.proxy : "http=" + options.proxy;
-  const HandleCloser session(service, service.open_session(proxied ? http::kAccessNamedProxy : http::kAccessNoProxy,
-                                                           proxy_name));
+  const Text proxy_name = !proxied         ? Text()
+                          : address.secure ? options.proxy
+                                           : "http=" + options.proxy;
+  const HandleCloser session(
+      service,
+      service.open_session(proxied ? http::kAccessNamedProxy : http::kAccessNoProxy, proxy_name));
   if (!session) return fail(texts.no_session);
   const std::int32_t timeout = timeout_milliseconds(options.timeout_seconds);
-  if (!service.set_timeouts(session.get(), timeout, timeout, timeout, timeout)) return fail(texts.no_timeouts);
+  if (!service.set_timeouts(session.get(), timeout, timeout, timeout, timeout))
+    return fail(texts.no_timeouts);
 
-  const HandleCloser connection(service, service.connect(session.get(), address.host, address.port));
+  const HandleCloser connection(service,
+                                service.connect(session.get(), address.host, address.port));
   if (!connection) return fail(texts.no_connection);
-  const bool known_method = options.method >= 0 && options.method < static_cast<std::int32_t>(kVerbs.size());
+  const bool known_method =
+      options.method >= 0 && options.method < static_cast<std::int32_t>(kVerbs.size());
   const Text verb = kVerbs[known_method ? static_cast<std::size_t>(options.method) : 0];
-  const HandleCloser request(service, service.open_request(connection.get(), verb, address.object_name,
-                                                           address.secure ? http::kFlagSecure : 0));
+  const HandleCloser request(service,
+                             service.open_request(connection.get(), verb, address.object_name,
+                                                  address.secure ? http::kFlagSecure : 0));
   if (!request) return fail(texts.no_request);
 
   if (!options.user_name.empty() && !options.password.empty() &&
-      !service.set_credentials(request.get(), http::kAuthTargetServer, http::kAuthSchemeBasic, options.user_name,
-                               options.password)) {
+      !service.set_credentials(request.get(), http::kAuthTargetServer, http::kAuthSchemeBasic,
+                               options.user_name, options.password)) {
     return fail(texts.no_credentials);
   }
   if (!options.proxy_user_name.empty() && !options.proxy_password.empty() &&
@@ -171,7 +185,8 @@ Text http_request(HttpService& service, const Text& url, const HttpRequestOption
   const bool cookie_feature_set =
       send_cookies.empty()
           ? service.set_option(request.get(), http::kOptionDisableFeature, http::kDisableCookies)
-          : service.set_option(request.get(), http::kOptionEnableFeature, http::kEnableSslRevocation);
+          : service.set_option(request.get(), http::kOptionEnableFeature,
+                               http::kEnableSslRevocation);
   if (!cookie_feature_set) return fail(texts.no_cookie_setting);
   if (options.disable_redirects &&
       !service.set_option(request.get(), http::kOptionDisableFeature, http::kDisableRedirects)) {
@@ -185,13 +200,15 @@ Text http_request(HttpService& service, const Text& url, const HttpRequestOption
   const std::span<const std::uint8_t> body =
       !options.body_bytes.empty()
           ? std::span<const std::uint8_t>(options.body_bytes)
-          : std::span(reinterpret_cast<const std::uint8_t*>(options.body_text.data()), options.body_text.size());
+          : std::span(reinterpret_cast<const std::uint8_t*>(options.body_text.data()),
+                      options.body_text.size());
   if (!service.send_request(request.get(), body)) return fail(texts.not_sent);
   if (!service.receive_response(request.get())) return fail(texts.no_response);
 
   // The body is read in the pieces the service reports available, straight onto the end of one
-  // buffer that grows geometrically and becomes the body text in the end. A body cut short (the connection stalled or broke) keeps
-  // the bytes read so far, and the read failure stays in status_text.
+  // buffer that grows geometrically and becomes the body text in the end. A body cut short (the
+  // connection stalled or broke) keeps the bytes read so far, and the read failure stays in
+  // status_text.
   Text received_body;
   bool body_complete = false;
   for (;;) {
@@ -204,7 +221,8 @@ Text http_request(HttpService& service, const Text& url, const HttpRequestOption
     const std::size_t old_size = received_body.size();
     received_body.resize(old_size + available);
     std::size_t read = 0;
-    const std::span<std::uint8_t> tail(reinterpret_cast<std::uint8_t*>(received_body.data()) + old_size, available);
+    const std::span<std::uint8_t> tail(
+        reinterpret_cast<std::uint8_t*>(received_body.data()) + old_size, available);
     const bool read_ok = service.read_data(request.get(), tail, read);
     received_body.resize(old_size + (read_ok ? std::min(read, available) : 0));
     if (!read_ok) break;
@@ -217,7 +235,8 @@ Text http_request(HttpService& service, const Text& url, const HttpRequestOption
   if (body_complete) status_text = status_text_of(response_headers);
 
   Text own_location;
-  Text& redirect_location = options.redirect_location != nullptr ? *options.redirect_location : own_location;
+  Text& redirect_location =
+      options.redirect_location != nullptr ? *options.redirect_location : own_location;
   read_header_lines(response_headers, received_cookies, redirect_location);
   if (options.response_headers != nullptr) *options.response_headers = std::move(response_headers);
 
@@ -226,7 +245,8 @@ Text http_request(HttpService& service, const Text& url, const HttpRequestOption
     merge_cookies(send_cookies, received_cookies);
     received_cookies = send_cookies;
   }
-  if (options.response_bytes != nullptr) *options.response_bytes = Bytes(received_body.begin(), received_body.end());
+  if (options.response_bytes != nullptr)
+    *options.response_bytes = Bytes(received_body.begin(), received_body.end());
 
   Text body_text = body_text_of(std::move(received_body));
   pump_events();

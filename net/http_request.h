@@ -1,4 +1,4 @@
-// http_request: the program's one HTTP operation, with its parameters, out-parameters and failure texts.
+// http_request: the program's one HTTP operation, its parameters and its failure texts.
 #pragma once
 
 #include <cstdint>
@@ -12,23 +12,23 @@ namespace net {
 // parameters, nullptr when not given; an out-parameter is written only by the step that fills
 // it and keeps its content otherwise.
 struct HttpRequestOptions {
-  std::int32_t method = 0;             // 0 GET, 1 POST, 2 HEAD, 3 PUT, 4 OPTIONS, 5 DELETE,
-                                       // 6 TRACE, 7 CONNECT; anything else GET
-  Text body_text{};                      // sent when body_bytes is empty
-  Text* send_cookies = nullptr;        // in/out: "a=1; b=2" or a whole "Cookie: ..." line
-  Text* received_cookies = nullptr;    // in/out: the Set-Cookie pairs are appended
-  Text request_headers{};                // extra lines, CR LF separated
-  Text* response_headers = nullptr;    // out: raw block of the final response
+  std::int32_t method = 0;           // 0 GET, 1 POST, 2 HEAD, 3 PUT, 4 OPTIONS, 5 DELETE,
+                                     // 6 TRACE, 7 CONNECT; anything else GET
+  Text body_text{};                  // sent when body_bytes is empty
+  Text* send_cookies = nullptr;      // in/out: "a=1; b=2" or a whole "Cookie: ..." line
+  Text* received_cookies = nullptr;  // in/out: the Set-Cookie pairs are appended
+  Text request_headers{};            // extra lines, CR LF separated
+  Text* response_headers = nullptr;  // out: raw block of the final response
   bool disable_redirects = false;
-  Text user_name{};                      // basic authentication at the server
+  Text user_name{};  // basic authentication at the server
   Text password{};
-  Text proxy{};                          // host:port; empty: none
-  Text proxy_user_name{};                // basic authentication at the proxy
+  Text proxy{};            // host:port; empty: none
+  Text proxy_user_name{};  // basic authentication at the proxy
   Text proxy_password{};
-  std::int32_t timeout_seconds = 0;    // per network phase; below 1 means 30
-  Text* redirect_location = nullptr;   // out: value of the last "Location: " line
-  Text* status_text = nullptr;         // out: "200 OK", or the failure message
-  Bytes* response_bytes = nullptr;     // out: the body exactly as received
+  std::int32_t timeout_seconds = 0;   // per network phase; below 1 means 30
+  Text* redirect_location = nullptr;  // out: value of the last "Location: " line
+  Text* status_text = nullptr;        // out: "200 OK", or the failure message
+  Bytes* response_bytes = nullptr;    // out: the body exactly as received
   bool merge_sent_cookies = true;
   bool add_default_headers = true;
   Bytes body_bytes{};

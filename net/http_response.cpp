@@ -72,7 +72,8 @@ Text remove_all_ignoring_case(const Text& line, std::string_view marker) {
 
 // The name=value pair of a Set-Cookie line: up to the first ";" when there is one.
 Text cookie_pair_of(const Text& line) {
-  if (find_marker(line, ";", 0) != Text::npos) return trim_spaces(text_between(line, "Set-Cookie:", ";"));
+  if (find_marker(line, ";", 0) != Text::npos)
+    return trim_spaces(text_between(line, "Set-Cookie:", ";"));
   return trim_spaces(remove_all_ignoring_case(line, "Set-Cookie:"));
 }
 
@@ -89,8 +90,7 @@ void ResponseHeadCollector::add_line(std::string_view line) {
   }
   current_.append(line).append(kLineBreak);
   if (!line.empty()) {
-    if (starts_with_ignoring_case(line, "location:") &&
-        !trim_spaces(line.substr(9)).empty()) {
+    if (starts_with_ignoring_case(line, "location:") && !trim_spaces(line.substr(9)).empty()) {
       current_has_location_ = true;
     }
     return;
@@ -121,7 +121,8 @@ void read_header_lines(const Text& header_block, Text& received_cookies, Text& r
     const Text line = header_block.substr(begin, end - begin);
     begin = end + kLineBreak.size();
 
-    if (text_left_of(line, ": ") == "Set-Cookie") received_cookies.append(cookie_pair_of(line)).append("; ");
+    if (text_left_of(line, ": ") == "Set-Cookie")
+      received_cookies.append(cookie_pair_of(line)).append("; ");
     if (starts_with_ignoring_case(line, "Location: ")) redirect_location = line.substr(10);
     pump_events();
   }
@@ -144,7 +145,8 @@ Text body_text_of(Text body) {
   const auto nul = body.find('\0');
   const Text charset = declared_charset(body.substr(0, std::min(nul, kCharsetWindow)));
   if (!charset.empty() && charset != "gbk" && charset != "gb2312") {
-    if (auto decoded = charset_to_gbk(Bytes(body.begin(), body.end()), charset)) return std::move(*decoded);
+    if (auto decoded = charset_to_gbk(Bytes(body.begin(), body.end()), charset))
+      return std::move(*decoded);
   }
   if (nul != Text::npos) body.resize(nul);
   return body;

@@ -1,4 +1,4 @@
-// The response side of an HTTP exchange: the final header block, status text, cookies, location, charset.
+// Response side of an HTTP exchange: final header block, status text, cookies, location, charset.
 #pragma once
 
 #include <cstddef>

@@ -30,7 +30,8 @@ bool equal_ignoring_case(std::string_view a, std::string_view b) {
 }
 
 bool is_digits(std::string_view text) {
-  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+  return !text.empty() &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // Bytes that cannot stand in an address as they are.
@@ -77,9 +78,10 @@ std::string proxy_for(std::string_view list, std::string_view scheme) {
     begin = end + 1;
     if (entry.empty()) continue;
     const auto equals = entry.find('=');
-    const bool scoped = equals != std::string_view::npos &&
-                        std::all_of(entry.begin(), entry.begin() + static_cast<std::ptrdiff_t>(equals),
-                                    [](char c) { return lower(c) >= 'a' && lower(c) <= 'z'; });
+    const bool scoped =
+        equals != std::string_view::npos &&
+        std::all_of(entry.begin(), entry.begin() + static_cast<std::ptrdiff_t>(equals),
+                    [](char c) { return lower(c) >= 'a' && lower(c) <= 'z'; });
     if (scoped) {
       if (!equal_ignoring_case(entry.substr(0, equals), scheme)) continue;
       entry.remove_prefix(equals + 1);
@@ -100,7 +102,8 @@ std::string_view header_name_of(std::string_view line) {
   const bool clean = std::none_of(name.begin(), name.end(), [](char c) {
     return c == ' ' || c == '\t' || c == '\0' || c == '\r' || c == '\n';
   });
-  if (!clean || line.find_first_of(std::string_view("\r\0", 2)) != std::string_view::npos) return {};
+  if (!clean || line.find_first_of(std::string_view("\r\0", 2)) != std::string_view::npos)
+    return {};
   return name;
 }
 
@@ -165,7 +168,8 @@ class CurlHttpService::Request {
         return true;
       }
       case http::kOptionDisableFeature:
-        if (value == 0 || (value & ~(http::kDisableCookies | http::kDisableRedirects)) != 0) return false;
+        if (value == 0 || (value & ~(http::kDisableCookies | http::kDisableRedirects)) != 0)
+          return false;
         if ((value & http::kDisableCookies) != 0) cookies_ = false;
         if ((value & http::kDisableRedirects) != 0) follow_redirects_ = false;
         return true;
@@ -204,7 +208,8 @@ class CurlHttpService::Request {
     stage_ = Stage::failed;
     body_.assign(body.begin(), body.end());
     if (!configure() || !loop_.start(easy_.get())) return false;
-    if (loop_.run_until_connected(timeouts_.resolve, timeouts_.connect) != CurlMultiLoop::Outcome::ready &&
+    if (loop_.run_until_connected(timeouts_.resolve, timeouts_.connect) !=
+            CurlMultiLoop::Outcome::ready &&
         !request_out()) {
       return false;
     }
@@ -221,9 +226,9 @@ class CurlHttpService::Request {
     // Every further head (a redirect followed) starts the wait afresh.
     for (;;) {
       const std::size_t heads = head_.completed_heads();
-      const auto outcome = loop_.run_until(
-          [&] { return response_ready() || head_.completed_heads() != heads; },
-          CurlMultiLoop::deadline_after(timeouts_.receive));
+      const auto outcome =
+          loop_.run_until([&] { return response_ready() || head_.completed_heads() != heads; },
+                          CurlMultiLoop::deadline_after(timeouts_.receive));
       if (outcome == CurlMultiLoop::Outcome::timed_out) return false;
       if (outcome == CurlMultiLoop::Outcome::finished && !ended_well()) return false;
       if (response_ready() || outcome == CurlMultiLoop::Outcome::finished) break;
@@ -332,14 +337,17 @@ class CurlHttpService::Request {
     const bool with_body = !body_.empty() || verb_ == "POST" || verb_ == "PUT";
     // A HEAD request carries no body, and its answer none.
     if (verb_ == "HEAD") return curl_easy_setopt(easy, CURLOPT_NOBODY, 1L) == CURLE_OK;
-    if (verb_ == "GET" && body_.empty()) return curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L) == CURLE_OK;
-    if (verb_ != "POST" && curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, verb_.c_str()) != CURLE_OK) {
+    if (verb_ == "GET" && body_.empty())
+      return curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L) == CURLE_OK;
+    if (verb_ != "POST" &&
+        curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, verb_.c_str()) != CURLE_OK) {
       return false;
     }
     if (!with_body) return curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L) == CURLE_OK;
     static const char kNoBytes[] = "";
     const void* data = body_.empty() ? static_cast<const void*>(kNoBytes) : body_.data();
-    return curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body_.size())) == CURLE_OK &&
+    return curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE,
+                            static_cast<curl_off_t>(body_.size())) == CURLE_OK &&
            curl_easy_setopt(easy, CURLOPT_POSTFIELDS, data) == CURLE_OK;
   }
 
@@ -355,7 +363,8 @@ class CurlHttpService::Request {
       if (!append_curl_line(headers_, line.c_str())) return false;
     }
     for (const char* name : {"Accept", "Expect", "Content-Type"}) {
-      if (!given(name) && !append_curl_line(headers_, (std::string(name) + ":").c_str())) return false;
+      if (!given(name) && !append_curl_line(headers_, (std::string(name) + ":").c_str()))
+        return false;
     }
     if (!append_curl_line(proxy_headers_, "Proxy-Connection:")) return false;
     return curl_easy_setopt(easy_.get(), CURLOPT_HTTPHEADER, headers_.get()) == CURLE_OK &&
@@ -375,7 +384,8 @@ class CurlHttpService::Request {
   // The head of the final response is complete: no further head will replace it, or its
   // body has begun (libcurl passes on no body of a redirect it follows).
   bool response_ready() const {
-    return head_.final_head_complete() || (head_.completed_heads() > 0 && pending_offset_ < pending_.size());
+    return head_.final_head_complete() ||
+           (head_.completed_heads() > 0 && pending_offset_ < pending_.size());
   }
 
   // The transfer ended without fault, or a redirect could not be followed (another scheme, or
@@ -453,7 +463,8 @@ bool CurlHttpService::crack_url(const Text& url, HttpUrlParts& parts) {
   const auto authority_end = std::min(rest.find_first_of("/?#"), rest.size());
   std::string_view authority = rest.substr(0, authority_end);
   const std::string_view object = rest.substr(authority_end);
-  if (const auto at = authority.rfind('@'); at != std::string_view::npos) authority.remove_prefix(at + 1);
+  if (const auto at = authority.rfind('@'); at != std::string_view::npos)
+    authority.remove_prefix(at + 1);
 
   std::string_view host = authority;
   std::string_view port;
@@ -477,7 +488,8 @@ bool CurlHttpService::crack_url(const Text& url, HttpUrlParts& parts) {
   }
   cracked.host = Text(host);
   // A query without a path still belongs to the request: "http://host?q" asks for "/?q".
-  cracked.object_name = object.starts_with('/') ? Text(object) : "/" + Text(object.substr(0, object.find('#')));
+  cracked.object_name =
+      object.starts_with('/') ? Text(object) : "/" + Text(object.substr(0, object.find('#')));
   parts = std::move(cracked);
   return true;
 }
@@ -495,12 +507,13 @@ HttpHandle CurlHttpService::open_session(std::uint32_t access_type, const Text& 
   return handle;
 }
 
-bool CurlHttpService::set_timeouts(HttpHandle session, std::int32_t resolve_ms, std::int32_t connect_ms,
-                                   std::int32_t send_ms, std::int32_t receive_ms) {
+bool CurlHttpService::set_timeouts(HttpHandle session, std::int32_t resolve_ms,
+                                   std::int32_t connect_ms, std::int32_t send_ms,
+                                   std::int32_t receive_ms) {
   const auto found = sessions_.find(session);
   if (found == sessions_.end()) return false;
-  found->second->timeouts = {milliseconds(resolve_ms), milliseconds(connect_ms), milliseconds(send_ms),
-                             milliseconds(receive_ms)};
+  found->second->timeouts = {milliseconds(resolve_ms), milliseconds(connect_ms),
+                             milliseconds(send_ms), milliseconds(receive_ms)};
   return true;
 }
 
@@ -508,26 +521,30 @@ HttpHandle CurlHttpService::connect(HttpHandle session, const Text& host, std::u
   const auto found = sessions_.find(session);
   if (found == sessions_.end() || host.empty() || port == 0) return kNoHttpHandle;
   const HttpHandle handle = next_handle();
-  connections_.emplace(handle, std::make_unique<Connection>(Connection{*found->second, host, port}));
+  connections_.emplace(handle,
+                       std::make_unique<Connection>(Connection{*found->second, host, port}));
   return handle;
 }
 
-HttpHandle CurlHttpService::open_request(HttpHandle connection, const Text& verb, const Text& object_name,
-                                         std::uint32_t flags) {
+HttpHandle CurlHttpService::open_request(HttpHandle connection, const Text& verb,
+                                         const Text& object_name, std::uint32_t flags) {
   const auto found = connections_.find(connection);
   const bool token = !verb.empty() && std::none_of(verb.begin(), verb.end(), [](char c) {
     return is_unsafe_in_url(static_cast<unsigned char>(c));
   });
-  if (found == connections_.end() || !token || (flags & ~http::kFlagSecure) != 0) return kNoHttpHandle;
-  auto request = std::make_unique<Request>(*found->second, verb, object_name, (flags & http::kFlagSecure) != 0);
+  if (found == connections_.end() || !token || (flags & ~http::kFlagSecure) != 0)
+    return kNoHttpHandle;
+  auto request = std::make_unique<Request>(*found->second, verb, object_name,
+                                           (flags & http::kFlagSecure) != 0);
   if (!request->valid()) return kNoHttpHandle;
   const HttpHandle handle = next_handle();
   requests_.emplace(handle, std::move(request));
   return handle;
 }
 
-bool CurlHttpService::set_credentials(HttpHandle request, std::uint32_t target, std::uint32_t scheme,
-                                      const Text& user_name, const Text& password) {
+bool CurlHttpService::set_credentials(HttpHandle request, std::uint32_t target,
+                                      std::uint32_t scheme, const Text& user_name,
+                                      const Text& password) {
   Request* found = find_request(request);
   return found != nullptr && found->set_credentials(target, scheme, user_name, password);
 }
@@ -537,7 +554,8 @@ bool CurlHttpService::set_option(HttpHandle request, std::uint32_t option, std::
   return found != nullptr && found->set_option(option, value);
 }
 
-bool CurlHttpService::add_request_headers(HttpHandle request, const Text& block, std::uint32_t modifiers) {
+bool CurlHttpService::add_request_headers(HttpHandle request, const Text& block,
+                                          std::uint32_t modifiers) {
   Request* found = find_request(request);
   return found != nullptr && found->add_headers(block, modifiers);
 }
@@ -557,7 +575,8 @@ bool CurlHttpService::query_data_available(HttpHandle request, std::size_t& avai
   return found != nullptr && found->query_available(available);
 }
 
-bool CurlHttpService::read_data(HttpHandle request, std::span<std::uint8_t> buffer, std::size_t& read) {
+bool CurlHttpService::read_data(HttpHandle request, std::span<std::uint8_t> buffer,
+                                std::size_t& read) {
   Request* found = find_request(request);
   return found != nullptr && found->read(buffer, read);
 }

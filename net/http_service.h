@@ -46,10 +46,10 @@ inline constexpr std::uint32_t kAddHeadersFlagAdd = 0x20000000;
 
 // The parts of an address that the request needs.
 struct HttpUrlParts {
-  Text host;                 // an IPv6 address keeps its brackets
-  std::uint16_t port = 0;    // 80 or 443 when the address names none
-  bool secure = false;       // https
-  Text object_name;          // path and query, "/" when the address has no path
+  Text host;               // an IPv6 address keeps its brackets
+  std::uint16_t port = 0;  // 80 or 443 when the address names none
+  bool secure = false;     // https
+  Text object_name;        // path and query, "/" when the address has no path
 };
 
 // What http_request needs of an HTTP stack, call for call. Every call answers false (or no
@@ -73,7 +73,8 @@ class HttpService {
                                const Text& user_name, const Text& password) = 0;
   virtual bool set_option(HttpHandle request, std::uint32_t option, std::uint32_t value) = 0;
   // Header lines separated by CR LF; empty lines are skipped, so an empty block is accepted.
-  virtual bool add_request_headers(HttpHandle request, const Text& block, std::uint32_t modifiers) = 0;
+  virtual bool add_request_headers(HttpHandle request, const Text& block,
+                                   std::uint32_t modifiers) = 0;
   // Sends the request line, the headers and the body. Returns once the request is out.
   virtual bool send_request(HttpHandle request, std::span<const std::uint8_t> body) = 0;
   // Waits for the head of the final response (redirects followed unless disabled).

@@ -25,8 +25,8 @@ using ::testing::ElementsAreArray;
 // calls made and the kind of each handle closed, in order.
 class FaultyHttpService final : public net::HttpService {
  public:
-  FaultyHttpService(std::string failing_call, int occurrence) : failing_call_(std::move(failing_call)),
-                                                                 occurrence_(occurrence) {}
+  FaultyHttpService(std::string failing_call, int occurrence)
+      : failing_call_(std::move(failing_call)), occurrence_(occurrence) {}
 
   std::vector<std::string> calls;
   std::vector<std::string> closed;
@@ -36,28 +36,33 @@ class FaultyHttpService final : public net::HttpService {
     return !fails("crack_url") && real_.crack_url(url, parts);
   }
   HttpHandle open_session(std::uint32_t access_type, const Text& proxy_name) override {
-    return opened("session", fails("open_session") ? net::kNoHttpHandle : real_.open_session(access_type, proxy_name));
+    return opened("session", fails("open_session") ? net::kNoHttpHandle
+                                                   : real_.open_session(access_type, proxy_name));
   }
-  bool set_timeouts(HttpHandle session, std::int32_t resolve, std::int32_t connect, std::int32_t send,
-                    std::int32_t receive) override {
+  bool set_timeouts(HttpHandle session, std::int32_t resolve, std::int32_t connect,
+                    std::int32_t send, std::int32_t receive) override {
     return !fails("set_timeouts") && real_.set_timeouts(session, resolve, connect, send, receive);
   }
   HttpHandle connect(HttpHandle session, const Text& host, std::uint16_t port) override {
-    return opened("connection", fails("connect") ? net::kNoHttpHandle : real_.connect(session, host, port));
+    return opened("connection",
+                  fails("connect") ? net::kNoHttpHandle : real_.connect(session, host, port));
   }
   HttpHandle open_request(HttpHandle connection, const Text& verb, const Text& object_name,
                           std::uint32_t flags) override {
-    return opened("request", fails("open_request") ? net::kNoHttpHandle
-                                                   : real_.open_request(connection, verb, object_name, flags));
+    return opened("request", fails("open_request")
+                                 ? net::kNoHttpHandle
+                                 : real_.open_request(connection, verb, object_name, flags));
   }
-  bool set_credentials(HttpHandle request, std::uint32_t target, std::uint32_t scheme, const Text& user_name,
-                       const Text& password) override {
-    return !fails("set_credentials") && real_.set_credentials(request, target, scheme, user_name, password);
+  bool set_credentials(HttpHandle request, std::uint32_t target, std::uint32_t scheme,
+                       const Text& user_name, const Text& password) override {
+    return !fails("set_credentials") &&
+           real_.set_credentials(request, target, scheme, user_name, password);
   }
   bool set_option(HttpHandle request, std::uint32_t option, std::uint32_t value) override {
     return !fails("set_option") && real_.set_option(request, option, value);
   }
-  bool add_request_headers(HttpHandle request, const Text& block, std::uint32_t modifiers) override {
+  bool add_request_headers(HttpHandle request, const Text& block,
+                           std::uint32_t modifiers) override {
     return !fails("add_request_headers") && real_.add_request_headers(request, block, modifiers);
   }
   bool send_request(HttpHandle request, std::span<const std::uint8_t> body) override {
@@ -121,12 +126,19 @@ TEST_P(HttpFault, FailsWithItsMessageAndClosesWhatWasOpened) {
   Text send_cookies = c.send_cookies;
   Text received = "r", headers = "h", location = "l", status = "s";
   Bytes bytes = {'b'};
-  const Text result = net::http_request(
-      service, peer.url(),
-      {.send_cookies = &send_cookies, .received_cookies = &received, .response_headers = &headers,
-       .disable_redirects = true, .user_name = "u", .password = "p", .proxy_user_name = "pu",
-       .proxy_password = "pp", .timeout_seconds = 2, .redirect_location = &location, .status_text = &status,
-       .response_bytes = &bytes});
+  const Text result = net::http_request(service, peer.url(),
+                                        {.send_cookies = &send_cookies,
+                                         .received_cookies = &received,
+                                         .response_headers = &headers,
+                                         .disable_redirects = true,
+                                         .user_name = "u",
+                                         .password = "p",
+                                         .proxy_user_name = "pu",
+                                         .proxy_password = "pp",
+                                         .timeout_seconds = 2,
+                                         .redirect_location = &location,
+                                         .status_text = &status,
+                                         .response_bytes = &bytes});
 
   const bool reads_body = c.call == "query_data_available" || c.call == "read_data";
   EXPECT_THAT(service.calls, ::testing::Contains(c.call));
@@ -157,7 +169,8 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"Session", "open_session", 1, "702 创建WinHttp会话失败!", {}},
         FaultCase{"Timeouts", "set_timeouts", 1, "705 设置超时时间失败!", {"session"}},
         FaultCase{"Connection", "connect", 1, "703 创建WinHttp连接失败!", {"session"}},
-        FaultCase{"Request", "open_request", 1, "704 创建WinHttp请求失败!", {"connection", "session"}},
+        FaultCase{
+            "Request", "open_request", 1, "704 创建WinHttp请求失败!", {"connection", "session"}},
         FaultCase{"ServerCredentials", "set_credentials", 1, "707 设置代理凭证失败!", kAllThree},
         FaultCase{"ProxyCredentials", "set_credentials", 2, "707 设置代理凭证失败!", kAllThree},
         FaultCase{"CertificateFlags", "set_option", 1, "忽略错误/证书错误  失败！", kAllThree},
@@ -178,11 +191,13 @@ TEST(HttpFaultCalls, ASuccessfulRequestMakesTheCallsInOrder) {
   Text status;
   EXPECT_EQ(net::http_request(service, peer.url(), {.status_text = &status}), "body");
   EXPECT_EQ(status, "200 OK");
-  EXPECT_THAT(service.calls,
-              ElementsAreArray({"check_platform", "crack_url", "open_session", "set_timeouts", "connect",
-                                "open_request", "set_option", "set_option", "add_request_headers", "send_request",
-                                "receive_response", "query_data_available", "read_data", "query_data_available",
-                                "query_raw_headers", "close_handle", "close_handle", "close_handle"}));
+  EXPECT_THAT(
+      service.calls,
+      ElementsAreArray({"check_platform", "crack_url", "open_session", "set_timeouts", "connect",
+                        "open_request", "set_option", "set_option", "add_request_headers",
+                        "send_request", "receive_response", "query_data_available", "read_data",
+                        "query_data_available", "query_raw_headers", "close_handle", "close_handle",
+                        "close_handle"}));
   EXPECT_THAT(service.closed, ElementsAreArray(kAllThree));
 }
 

@@ -31,7 +31,9 @@ constexpr const char* kAcceptLanguageLine = "Accept-Language: zh-cn";
 constexpr const char* kFormTypeLine = "Content-Type: application/x-www-form-urlencoded";
 constexpr const char* kCacheControlLine = "Cache-Control: no-cache";
 
-std::string host_line(const HttpPeer& peer) { return "Host: 127.0.0.1:" + std::to_string(peer.port()); }
+std::string host_line(const HttpPeer& peer) {
+  return "Host: 127.0.0.1:" + std::to_string(peer.port());
+}
 
 // Sends one request to a fresh peer and returns what the peer received.
 PeerRequest request_seen(const HttpRequestOptions& options, const std::string& path = "/") {
@@ -49,19 +51,20 @@ TEST(HttpRequestWire, DefaultGetSendsTheDefaultLinesInTableOrderAndNothingElse) 
   HttpPeer peer;
   net::http_request(peer.url("/path/page?q=1&r=2"));
   ASSERT_TRUE(peer.wait_for_requests(1, std::chrono::seconds(1)));
-  EXPECT_EQ(peer.last_raw(), "GET /path/page?q=1&r=2 HTTP/1.1\r\n" + host_line(peer) + "\r\n" + kUserAgentLine +
-                                 "\r\n" + kAcceptLine + "\r\n" + kAcceptEncodingLine + "\r\n" +
-                                 kAcceptLanguageLine + "\r\n" + kCacheControlLine + "\r\n\r\n");
+  EXPECT_EQ(peer.last_raw(), "GET /path/page?q=1&r=2 HTTP/1.1\r\n" + host_line(peer) + "\r\n" +
+                                 kUserAgentLine + "\r\n" + kAcceptLine + "\r\n" +
+                                 kAcceptEncodingLine + "\r\n" + kAcceptLanguageLine + "\r\n" +
+                                 kCacheControlLine + "\r\n\r\n");
 }
 
 TEST(HttpRequestWire, PostAddsTheFormTypeBeforeCacheControlAndAZeroLength) {
   HttpPeer peer;
   net::http_request(peer.url("/claim"), {.method = 1});
   ASSERT_TRUE(peer.wait_for_requests(1, std::chrono::seconds(1)));
-  EXPECT_EQ(peer.last_raw(), "POST /claim HTTP/1.1\r\n" + host_line(peer) + "\r\n" + kUserAgentLine + "\r\n" +
-                                 kAcceptLine + "\r\n" + kAcceptEncodingLine + "\r\n" + kAcceptLanguageLine +
-                                 "\r\n" + kFormTypeLine + "\r\n" + kCacheControlLine +
-                                 "\r\nContent-Length: 0\r\n\r\n");
+  EXPECT_EQ(peer.last_raw(),
+            "POST /claim HTTP/1.1\r\n" + host_line(peer) + "\r\n" + kUserAgentLine + "\r\n" +
+                kAcceptLine + "\r\n" + kAcceptEncodingLine + "\r\n" + kAcceptLanguageLine + "\r\n" +
+                kFormTypeLine + "\r\n" + kCacheControlLine + "\r\nContent-Length: 0\r\n\r\n");
 }
 
 TEST(HttpRequestWire, AnAddressWithoutPathAsksForTheRoot) {
@@ -71,8 +74,8 @@ TEST(HttpRequestWire, AnAddressWithoutPathAsksForTheRoot) {
 
 TEST(HttpRequestWire, MethodPicksTheVerbAndUnknownMethodsSendGet) {
   const std::vector<std::pair<int, std::string>> cases = {
-      {0, "GET"},     {1, "POST"},   {2, "HEAD"},  {3, "PUT"},  {4, "OPTIONS"},
-      {5, "DELETE"},  {6, "TRACE"},  {7, "CONNECT"}, {8, "GET"}, {9, "GET"}, {-1, "GET"}};
+      {0, "GET"},   {1, "POST"},    {2, "HEAD"}, {3, "PUT"}, {4, "OPTIONS"}, {5, "DELETE"},
+      {6, "TRACE"}, {7, "CONNECT"}, {8, "GET"},  {9, "GET"}, {-1, "GET"}};
   for (const auto& [method, verb] : cases) {
     EXPECT_EQ(request_seen({.method = method}).method(), verb) << "method " << method;
   }
@@ -102,54 +105,63 @@ Text cookie_line_a1 = "Cookie: a=1";
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, HttpRequestHeaderBlock,
-    ::testing::Values(
-        HeaderCase{"LowerCaseUserAgentSuppressesTheDefault",
-                   {.request_headers = "user-agent: X"},
-                   {"User-Agent: X", kAcceptLine, kAcceptEncodingLine, kAcceptLanguageLine, kCacheControlLine}},
-        HeaderCase{"UserAgentWithoutBlankDoesNotSuppressIt",
-                   {.request_headers = "User-Agent:X"},
-                   {"User-Agent:X", kUserAgentLine, kAcceptLine, kAcceptEncodingLine, kAcceptLanguageLine,
-                    kCacheControlLine}},
-        HeaderCase{"PostKeepsTheCallersContentTypeInAnyCase",
-                   {.method = 1, .request_headers = "content-type: text/plain"},
-                   {"Content-Type: text/plain", kUserAgentLine, kAcceptLine, kAcceptEncodingLine,
-                    kAcceptLanguageLine, kCacheControlLine, "Content-Length: 0"}},
-        HeaderCase{"GetNeverAddsAContentType",
-                   {.method = 0, .add_default_headers = true},
-                   {kUserAgentLine, kAcceptLine, kAcceptEncodingLine, kAcceptLanguageLine, kCacheControlLine}},
-        HeaderCase{"KeepAliveLineIsRemoved",
-                   {.request_headers = "Connection: keep-alive"},
-                   {kUserAgentLine, kAcceptLine, kAcceptEncodingLine, kAcceptLanguageLine, kCacheControlLine}},
-        HeaderCase{"OtherConnectionLineStays",
-                   {.request_headers = "Connection: close"},
-                   {"Connection: close", kUserAgentLine, kAcceptLine, kAcceptEncodingLine, kAcceptLanguageLine,
-                    kCacheControlLine}},
-        HeaderCase{"NoDefaultsNoLines", {.add_default_headers = false}, {}},
-        HeaderCase{"NamesNormalisedOnlyWhenAsked",
-                   {.request_headers = "x-a-b: Mixed Value\r\nbogus line", .add_default_headers = false},
-                   {"X-A-B: Mixed Value"}},
-        HeaderCase{"CookiePairsBecomeACookieLine",
-                   {.send_cookies = &cookies_a1, .add_default_headers = false},
-                   {"Cookie: a=1"}},
-        HeaderCase{"ACookieLineIsSentAsItIs",
-                   {.send_cookies = &cookie_line_a1, .add_default_headers = false},
-                   {"Cookie: a=1"}},
-        HeaderCase{"TheBlocksCookieLineWins",
-                   {.send_cookies = &cookies_a1, .request_headers = "cookie: b=2", .add_default_headers = false},
-                   {"Cookie: b=2"}}),
+    ::testing::Values(HeaderCase{"LowerCaseUserAgentSuppressesTheDefault",
+                                 {.request_headers = "user-agent: X"},
+                                 {"User-Agent: X", kAcceptLine, kAcceptEncodingLine,
+                                  kAcceptLanguageLine, kCacheControlLine}},
+                      HeaderCase{"UserAgentWithoutBlankDoesNotSuppressIt",
+                                 {.request_headers = "User-Agent:X"},
+                                 {"User-Agent:X", kUserAgentLine, kAcceptLine, kAcceptEncodingLine,
+                                  kAcceptLanguageLine, kCacheControlLine}},
+                      HeaderCase{"PostKeepsTheCallersContentTypeInAnyCase",
+                                 {.method = 1, .request_headers = "content-type: text/plain"},
+                                 {"Content-Type: text/plain", kUserAgentLine, kAcceptLine,
+                                  kAcceptEncodingLine, kAcceptLanguageLine, kCacheControlLine,
+                                  "Content-Length: 0"}},
+                      HeaderCase{"GetNeverAddsAContentType",
+                                 {.method = 0, .add_default_headers = true},
+                                 {kUserAgentLine, kAcceptLine, kAcceptEncodingLine,
+                                  kAcceptLanguageLine, kCacheControlLine}},
+                      HeaderCase{"KeepAliveLineIsRemoved",
+                                 {.request_headers = "Connection: keep-alive"},
+                                 {kUserAgentLine, kAcceptLine, kAcceptEncodingLine,
+                                  kAcceptLanguageLine, kCacheControlLine}},
+                      HeaderCase{"OtherConnectionLineStays",
+                                 {.request_headers = "Connection: close"},
+                                 {"Connection: close", kUserAgentLine, kAcceptLine,
+                                  kAcceptEncodingLine, kAcceptLanguageLine, kCacheControlLine}},
+                      HeaderCase{"NoDefaultsNoLines", {.add_default_headers = false}, {}},
+                      HeaderCase{"NamesNormalisedOnlyWhenAsked",
+                                 {.request_headers = "x-a-b: Mixed Value\r\nbogus line",
+                                  .add_default_headers = false},
+                                 {"X-A-B: Mixed Value"}},
+                      HeaderCase{"CookiePairsBecomeACookieLine",
+                                 {.send_cookies = &cookies_a1, .add_default_headers = false},
+                                 {"Cookie: a=1"}},
+                      HeaderCase{"ACookieLineIsSentAsItIs",
+                                 {.send_cookies = &cookie_line_a1, .add_default_headers = false},
+                                 {"Cookie: a=1"}},
+                      HeaderCase{"TheBlocksCookieLineWins",
+                                 {.send_cookies = &cookies_a1,
+                                  .request_headers = "cookie: b=2",
+                                  .add_default_headers = false},
+                                 {"Cookie: b=2"}}),
     [](const auto& test_case) { return std::string(test_case.param.name); });
 
 TEST(HttpRequestWire, WithoutNormalisingNamesStayAsGiven) {
-  const PeerRequest seen = request_seen({.request_headers = "x-lower: 1\r\nX-Empty:", .add_default_headers = false,
+  const PeerRequest seen = request_seen({.request_headers = "x-lower: 1\r\nX-Empty:",
+                                         .add_default_headers = false,
                                          .normalize_header_names = false});
-  EXPECT_THAT(seen.header_lines(), ElementsAre(::testing::StartsWith("Host: "), "x-lower: 1", "X-Empty:"));
+  EXPECT_THAT(seen.header_lines(),
+              ElementsAre(::testing::StartsWith("Host: "), "x-lower: 1", "X-Empty:"));
 }
 
 TEST(HttpRequestWire, AHeaderLineThatIsNoHeaderFailsBeforeSending) {
   HttpPeer peer;
   Text status;
-  EXPECT_EQ(net::http_request(peer.url(), {.request_headers = "no colon here", .status_text = &status,
-                                          .normalize_header_names = false}),
+  EXPECT_EQ(net::http_request(peer.url(), {.request_headers = "no colon here",
+                                           .status_text = &status,
+                                           .normalize_header_names = false}),
             "");
   EXPECT_EQ(status, net::utf8_to_gbk("710 设置协议头失败!"));
   EXPECT_EQ(peer.connections(), 0u);
@@ -157,7 +169,8 @@ TEST(HttpRequestWire, AHeaderLineThatIsNoHeaderFailsBeforeSending) {
 
 TEST(HttpRequestWire, BodyBytesWinOverBodyText) {
   const Bytes bytes = {'b', 0, 'y', 0xFF};
-  EXPECT_EQ(request_seen({.method = 1, .body_text = "text", .body_bytes = bytes}).body, std::string("b\0y\xFF", 4));
+  EXPECT_EQ(request_seen({.method = 1, .body_text = "text", .body_bytes = bytes}).body,
+            std::string("b\0y\xFF", 4));
   EXPECT_EQ(request_seen({.method = 3, .body_text = "a=1&b=2"}).body, "a=1&b=2");
   const PeerRequest get = request_seen({.method = 0});
   EXPECT_EQ(get.body, "");
@@ -165,29 +178,36 @@ TEST(HttpRequestWire, BodyBytesWinOverBodyText) {
 }
 
 TEST(HttpRequestWire, ServerCredentialsTravelAsBasicAuthorization) {
-  const auto lines = request_seen({.user_name = "u", .password = "p", .add_default_headers = false}).header_lines();
+  const auto lines = request_seen({.user_name = "u", .password = "p", .add_default_headers = false})
+                         .header_lines();
   EXPECT_THAT(lines, ::testing::Contains("Authorization: Basic dTpw"));
-  const auto without_password = request_seen({.user_name = "u", .add_default_headers = false}).header_lines();
-  EXPECT_THAT(without_password, ::testing::Not(::testing::Contains(::testing::StartsWith("Authorization"))));
+  const auto without_password =
+      request_seen({.user_name = "u", .add_default_headers = false}).header_lines();
+  EXPECT_THAT(without_password,
+              ::testing::Not(::testing::Contains(::testing::StartsWith("Authorization"))));
 }
 
 TEST(HttpRequestWire, AProxyGetsTheAbsoluteAddressAndItsCredentials) {
   HttpPeer proxy;
   Text status;
   net::http_request("http://service.invalid:8080/v?x=1",
-                    {.proxy = "127.0.0.1:" + std::to_string(proxy.port()), .proxy_user_name = "pu",
-                     .proxy_password = "pp", .status_text = &status, .add_default_headers = false});
+                    {.proxy = "127.0.0.1:" + std::to_string(proxy.port()),
+                     .proxy_user_name = "pu",
+                     .proxy_password = "pp",
+                     .status_text = &status,
+                     .add_default_headers = false});
   EXPECT_EQ(status, "200 OK");
   ASSERT_EQ(proxy.requests().size(), 1u);
   const PeerRequest seen = proxy.requests().front();
   EXPECT_EQ(seen.request_line, "GET http://service.invalid:8080/v?x=1 HTTP/1.1");
-  EXPECT_THAT(seen.header_lines(), ElementsAre("Host: service.invalid:8080", "Proxy-Authorization: Basic cHU6cHA="));
+  EXPECT_THAT(seen.header_lines(),
+              ElementsAre("Host: service.invalid:8080", "Proxy-Authorization: Basic cHU6cHA="));
 }
 
 TEST(HttpRequestWire, AnHttpsAddressThroughAProxyOpensATunnel) {
   HttpPeer proxy(PeerReply{.action = PeerReply::Action::reset});
-  net::http_request("https://service.invalid/", {.proxy = "127.0.0.1:" + std::to_string(proxy.port()),
-                                                 .timeout_seconds = 2});
+  net::http_request("https://service.invalid/",
+                    {.proxy = "127.0.0.1:" + std::to_string(proxy.port()), .timeout_seconds = 2});
   ASSERT_TRUE(proxy.wait_for_requests(1, std::chrono::seconds(1)));
   const PeerRequest seen = proxy.requests().front();
   EXPECT_EQ(seen.request_line, "CONNECT service.invalid:443 HTTP/1.1");
@@ -199,7 +219,8 @@ TEST(HttpRequestWire, AnHttpsAddressSpeaksTls) {
   Text status = "before";
   const std::string address = "https://127.0.0.1:" + std::to_string(peer.port()) + "/";
   EXPECT_EQ(net::http_request(address, {.timeout_seconds = 2, .status_text = &status}), "");
-  EXPECT_THAT(status, ::testing::AnyOf(net::utf8_to_gbk("711 发送请求失败!"), net::utf8_to_gbk("712 服务器未响应!")));
+  EXPECT_THAT(status, ::testing::AnyOf(net::utf8_to_gbk("711 发送请求失败!"),
+                                       net::utf8_to_gbk("712 服务器未响应!")));
   ASSERT_TRUE(peer.wait_for_requests(1, std::chrono::seconds(2)));
   EXPECT_TRUE(peer.last_raw().starts_with("\x16\x03")) << "a TLS handshake record";
 }
@@ -210,8 +231,9 @@ TEST(HttpRequestResponse, ReturnsBodyHeadersStatusAndBytes) {
   HttpPeer peer(PeerReply::with("200 OK", {"X-Test: 1"}, "hello"));
   Text headers, status;
   Bytes bytes;
-  EXPECT_EQ(net::http_request(peer.url(), {.response_headers = &headers, .status_text = &status,
-                                           .response_bytes = &bytes}),
+  EXPECT_EQ(net::http_request(
+                peer.url(),
+                {.response_headers = &headers, .status_text = &status, .response_bytes = &bytes}),
             "hello");
   EXPECT_EQ(headers, "HTTP/1.1 200 OK\r\nX-Test: 1\r\nContent-Length: 5\r\n\r\n");
   EXPECT_EQ(status, "200 OK");
@@ -268,7 +290,9 @@ TEST_P(HttpRequestCookies, CollectsAndMerges) {
   HttpPeer peer(PeerReply::with("200 OK", c.set_cookie_lines, "x"));
   Text sent = c.sent;
   Text received = c.received_on_entry;
-  net::http_request(peer.url(), {.send_cookies = &sent, .received_cookies = &received, .merge_sent_cookies = c.merge});
+  net::http_request(
+      peer.url(),
+      {.send_cookies = &sent, .received_cookies = &received, .merge_sent_cookies = c.merge});
   EXPECT_EQ(sent, c.sent_after);
   EXPECT_EQ(received, c.received_after);
 }
@@ -276,20 +300,44 @@ TEST_P(HttpRequestCookies, CollectsAndMerges) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, HttpRequestCookies,
     ::testing::Values(
-        CookieCase{"PairsWithoutAttributes", {"Set-Cookie: a=1; path=/", "Set-Cookie: b=2", "set-cookie: c=3"},
-                   "", "", true, "", "a=1; b=2"},
-        CookieCase{"AppendedToWhatTheVariableHeld", {"Set-Cookie: b=2"}, "", "z=0; ", true, "", "z=0; b=2"},
-        CookieCase{"ReceivedMergedWithSent", {"Set-Cookie: b=2"}, "a=1", "", true, "b=2; a=1", "b=2; a=1"},
+        CookieCase{"PairsWithoutAttributes",
+                   {"Set-Cookie: a=1; path=/", "Set-Cookie: b=2", "set-cookie: c=3"},
+                   "",
+                   "",
+                   true,
+                   "",
+                   "a=1; b=2"},
+        CookieCase{"AppendedToWhatTheVariableHeld",
+                   {"Set-Cookie: b=2"},
+                   "",
+                   "z=0; ",
+                   true,
+                   "",
+                   "z=0; b=2"},
+        CookieCase{
+            "ReceivedMergedWithSent", {"Set-Cookie: b=2"}, "a=1", "", true, "b=2; a=1", "b=2; a=1"},
         CookieCase{"NoMergeKeepsThemApart", {"Set-Cookie: b=2"}, "a=1", "", false, "a=1", "b=2"},
-        CookieCase{"DeletedCookieLeavesTheMerge", {"Set-Cookie: a=deleted; path=/"}, "a=1; c=3", "", true, "c=3",
+        CookieCase{"DeletedCookieLeavesTheMerge",
+                   {"Set-Cookie: a=deleted; path=/"},
+                   "a=1; c=3",
+                   "",
+                   true,
+                   "c=3",
                    "c=3"},
-        CookieCase{"WithoutBlankAfterTheColonNothingIsCollected", {"Set-Cookie:a=1"}, "", "", true, "", ""}),
+        CookieCase{"WithoutBlankAfterTheColonNothingIsCollected",
+                   {"Set-Cookie:a=1"},
+                   "",
+                   "",
+                   true,
+                   "",
+                   ""}),
     [](const auto& test_case) { return std::string(test_case.param.name); });
 
 TEST(HttpRequestResponse, LocationOfANotFollowedRedirect) {
   HttpPeer peer(PeerReply::with("302 Found", {"location: /next"}, "moved"));
   Text location = "untouched", status;
-  EXPECT_EQ(net::http_request(peer.url("/start"), {.disable_redirects = true, .redirect_location = &location,
+  EXPECT_EQ(net::http_request(peer.url("/start"), {.disable_redirects = true,
+                                                   .redirect_location = &location,
                                                    .status_text = &status}),
             "moved");
   EXPECT_EQ(location, "/next");
@@ -306,11 +354,13 @@ TEST(HttpRequestResponse, WithoutLocationLineTheVariableKeepsItsText) {
 
 TEST(HttpRequestResponse, RedirectsAreFollowedAndTheFinalHeadIsReturned) {
   HttpPeer peer([](const PeerRequest& request) {
-    if (request.target() == "/start") return PeerReply::with("302 Found", {"Location: /final", "Set-Cookie: s=1"});
+    if (request.target() == "/start")
+      return PeerReply::with("302 Found", {"Location: /final", "Set-Cookie: s=1"});
     return PeerReply::with("200 OK", {"X-Final: yes"}, "arrived");
   });
   Text headers, status, cookies;
-  EXPECT_EQ(net::http_request(peer.url("/start"), {.received_cookies = &cookies, .response_headers = &headers,
+  EXPECT_EQ(net::http_request(peer.url("/start"), {.received_cookies = &cookies,
+                                                   .response_headers = &headers,
                                                    .status_text = &status}),
             "arrived");
   EXPECT_EQ(headers, "HTTP/1.1 200 OK\r\nX-Final: yes\r\nContent-Length: 7\r\n\r\n");
@@ -336,8 +386,9 @@ TEST(HttpRequestResponse, PostBecomesGetAfterA302) {
 TEST(HttpRequestResponse, ARedirectToAnotherSchemeIsNotFollowed) {
   HttpPeer peer(PeerReply::with("301 Moved Permanently", {"Location: ftp://127.0.0.1/file"}));
   Text location, status, headers;
-  net::http_request(peer.url("/"), {.response_headers = &headers, .redirect_location = &location,
-                                    .status_text = &status});
+  net::http_request(
+      peer.url("/"),
+      {.response_headers = &headers, .redirect_location = &location, .status_text = &status});
   EXPECT_EQ(status, "301 Moved Permanently");
   EXPECT_EQ(location, "ftp://127.0.0.1/file");
   EXPECT_TRUE(headers.starts_with("HTTP/1.1 301 Moved Permanently\r\n"));
@@ -355,8 +406,8 @@ TEST(HttpRequestResponse, EndlessRedirectsFail) {
 
 struct CharsetCase {
   const char* name;
-  std::string body;      // as sent
-  Text expected;         // the result
+  std::string body;  // as sent
+  Text expected;     // the result
 };
 
 void PrintTo(const CharsetCase& test_case, std::ostream* out) { *out << test_case.name; }
@@ -377,14 +428,19 @@ const std::string kPadding(1100, ' ');
 INSTANTIATE_TEST_SUITE_P(
     Cases, HttpRequestCharset,
     ::testing::Values(
-        CharsetCase{"Utf8IsReDecoded", "<meta charset=\"utf-8\">" + kUtf8Zhong, "<meta charset=\"utf-8\">" + kGbkZhong},
-        CharsetCase{"UpperCaseTagAndName",
-                    "<META http-equiv=Content-Type content=\"text/html; CHARSET=UTF-8\">" + kUtf8Zhong,
-                    "<META http-equiv=Content-Type content=\"text/html; CHARSET=UTF-8\">" + kGbkZhong},
-        CharsetCase{"GbkStaysAsRead", "<meta charset=gbk>" + kGbkZhong, "<meta charset=gbk>" + kGbkZhong},
-        CharsetCase{"Gb2312StaysAsRead", "<meta charset=gb2312>" + kGbkZhong, "<meta charset=gb2312>" + kGbkZhong},
+        CharsetCase{"Utf8IsReDecoded", "<meta charset=\"utf-8\">" + kUtf8Zhong,
+                    "<meta charset=\"utf-8\">" + kGbkZhong},
+        CharsetCase{
+            "UpperCaseTagAndName",
+            "<META http-equiv=Content-Type content=\"text/html; CHARSET=UTF-8\">" + kUtf8Zhong,
+            "<META http-equiv=Content-Type content=\"text/html; CHARSET=UTF-8\">" + kGbkZhong},
+        CharsetCase{"GbkStaysAsRead", "<meta charset=gbk>" + kGbkZhong,
+                    "<meta charset=gbk>" + kGbkZhong},
+        CharsetCase{"Gb2312StaysAsRead", "<meta charset=gb2312>" + kGbkZhong,
+                    "<meta charset=gb2312>" + kGbkZhong},
         CharsetCase{"NoDeclarationStaysAsRead", kUtf8Zhong, kUtf8Zhong},
-        CharsetCase{"ADeclarationAfterByte1024IsNotSeen", kPadding + "<meta charset=utf-8>" + kUtf8Zhong,
+        CharsetCase{"ADeclarationAfterByte1024IsNotSeen",
+                    kPadding + "<meta charset=utf-8>" + kUtf8Zhong,
                     kPadding + "<meta charset=utf-8>" + kUtf8Zhong},
         CharsetCase{"TheTextEndsAtTheFirstNul", std::string("ab\0cd", 5), "ab"},
         CharsetCase{"AnUnknownCharsetLeavesTheText", "<meta charset=no-such-set>" + kGbkZhong,
@@ -396,11 +452,15 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(HttpRequestAddress, AddressesThatAreNoHttpFailBeforeAnyConnection) {
   HttpPeer peer;
   const std::string port = std::to_string(peer.port());
-  for (const std::string& address : std::vector<std::string>{"127.0.0.1:" + port + "/", "ftp://127.0.0.1:" + port + "/", "file:///etc/hostname", std::string(), "http://",
-        "http://:" + port + "/", "http://127.0.0.1:99999/", "http://127.0.0.1:0/", "http://127.0.0.1:8x/",
-        "http://bad host/", "mailto:someone@example.com"}) {
+  for (const std::string& address : std::vector<std::string>{
+           "127.0.0.1:" + port + "/", "ftp://127.0.0.1:" + port + "/", "file:///etc/hostname",
+           std::string(), "http://", "http://:" + port + "/", "http://127.0.0.1:99999/",
+           "http://127.0.0.1:0/", "http://127.0.0.1:8x/", "http://bad host/",
+           "mailto:someone@example.com"}) {
     Text status, headers = "kept";
-    EXPECT_EQ(net::http_request(address, {.response_headers = &headers, .status_text = &status}), "") << address;
+    EXPECT_EQ(net::http_request(address, {.response_headers = &headers, .status_text = &status}),
+              "")
+        << address;
     EXPECT_EQ(status, net::utf8_to_gbk("701 解析URL地址失败!")) << address;
     EXPECT_EQ(headers, "kept");
   }
@@ -409,7 +469,8 @@ TEST(HttpRequestAddress, AddressesThatAreNoHttpFailBeforeAnyConnection) {
 
 TEST(HttpRequestAddress, SchemeCaseAndCredentialsInTheAddressAreAccepted) {
   HttpPeer peer(PeerReply::with("200 OK", {}, "ok"));
-  EXPECT_EQ(net::http_request("HTTP://user:pw@127.0.0.1:" + std::to_string(peer.port()) + "/a"), "ok");
+  EXPECT_EQ(net::http_request("HTTP://user:pw@127.0.0.1:" + std::to_string(peer.port()) + "/a"),
+            "ok");
   EXPECT_EQ(peer.requests().at(0).target(), "/a");
 }
 

@@ -20,19 +20,24 @@ Text head_of(const std::vector<std::string>& lines, bool redirects_followed = tr
 }
 
 TEST(ResponseHead, KeepsTheFinalHeadAcrossInterimAndRedirectHeads) {
-  EXPECT_EQ(head_of({"HTTP/1.1 100 Continue\r\n", "\r\n", "HTTP/1.1 200 OK\r\n", "A: 1\r\n", "\r\n"}),
-            "HTTP/1.1 200 OK\r\nA: 1\r\n\r\n");
-  EXPECT_EQ(head_of({"HTTP/1.1 302 Found\r\n", "Location: /b\r\n", "\r\n", "HTTP/1.1 200 OK\r\n", "\r\n"}),
+  EXPECT_EQ(
+      head_of({"HTTP/1.1 100 Continue\r\n", "\r\n", "HTTP/1.1 200 OK\r\n", "A: 1\r\n", "\r\n"}),
+      "HTTP/1.1 200 OK\r\nA: 1\r\n\r\n");
+  EXPECT_EQ(head_of({"HTTP/1.1 302 Found\r\n", "Location: /b\r\n", "\r\n", "HTTP/1.1 200 OK\r\n",
+                     "\r\n"}),
             "HTTP/1.1 200 OK\r\n\r\n");
   EXPECT_EQ(head_of({"HTTP/1.1 302 Found\r\n", "Location: /b\r\n", "\r\n"}), "(not final)");
   EXPECT_EQ(head_of({"HTTP/1.1 302 Found\r\n", "Location: /b\r\n", "\r\n"}, false),
             "HTTP/1.1 302 Found\r\nLocation: /b\r\n\r\n");
-  EXPECT_EQ(head_of({"HTTP/1.1 302 Found\r\n", "Location:  \r\n", "\r\n"}), "HTTP/1.1 302 Found\r\nLocation:  \r\n\r\n");
-  EXPECT_EQ(head_of({"HTTP/1.1 304 Not Modified\r\n", "\r\n"}), "HTTP/1.1 304 Not Modified\r\n\r\n");
+  EXPECT_EQ(head_of({"HTTP/1.1 302 Found\r\n", "Location:  \r\n", "\r\n"}),
+            "HTTP/1.1 302 Found\r\nLocation:  \r\n\r\n");
+  EXPECT_EQ(head_of({"HTTP/1.1 304 Not Modified\r\n", "\r\n"}),
+            "HTTP/1.1 304 Not Modified\r\n\r\n");
 }
 
 TEST(ResponseHead, EndsEveryLineWithCrLfAndIgnoresTrailers) {
-  EXPECT_EQ(head_of({"HTTP/1.1 200 OK\n", "A: 1\n", "\n", "Trailer: x\r\n", "\r\n"}), "HTTP/1.1 200 OK\r\nA: 1\r\n\r\n");
+  EXPECT_EQ(head_of({"HTTP/1.1 200 OK\n", "A: 1\n", "\n", "Trailer: x\r\n", "\r\n"}),
+            "HTTP/1.1 200 OK\r\nA: 1\r\n\r\n");
   net::ResponseHeadCollector collector;
   collector.add_line("garbage before any head\r\n");
   EXPECT_FALSE(collector.started());
@@ -42,10 +47,12 @@ TEST(ResponseHead, EndsEveryLineWithCrLfAndIgnoresTrailers) {
 }
 
 TEST(HeaderBlockText, KeepsGbkAndReplacesWhatIsNoGbk) {
-  EXPECT_EQ(net::header_block_text("HTTP/1.1 200 OK\r\nX: \xD6\xD0\r\n\r\n"), "HTTP/1.1 200 OK\r\nX: \xD6\xD0\r\n\r\n");
+  EXPECT_EQ(net::header_block_text("HTTP/1.1 200 OK\r\nX: \xD6\xD0\r\n\r\n"),
+            "HTTP/1.1 200 OK\r\nX: \xD6\xD0\r\n\r\n");
   EXPECT_EQ(net::header_block_text("HTTP/1.1 200 OK\r\nX: a\xF1\r\nY: b\r\n\r\n"),
             "HTTP/1.1 200 OK\r\nX: a?\r\nY: b\r\n\r\n");
-  EXPECT_EQ(net::header_block_text(std::string("HTTP/1.1 200 OK\r\nX: a\0b\r\n\r\n", 27)), "HTTP/1.1 200 OK\r\nX: a");
+  EXPECT_EQ(net::header_block_text(std::string("HTTP/1.1 200 OK\r\nX: a\0b\r\n\r\n", 27)),
+            "HTTP/1.1 200 OK\r\nX: a");
 }
 
 TEST(StatusText, IsTheFirstLineWithoutItsFirstNineCharacters) {
@@ -85,17 +92,22 @@ const Text kFullWidthSpace = "\xA1\xA1";
 INSTANTIATE_TEST_SUITE_P(
     Cases, HeaderLines,
     ::testing::Values(
-        LinesCase{"AttributesDropped", "HTTP/1.1 200 OK\r\nSet-Cookie: a=1; path=/\r\nSet-Cookie: b=2\r\n\r\n", "",
+        LinesCase{"AttributesDropped",
+                  "HTTP/1.1 200 OK\r\nSet-Cookie: a=1; path=/\r\nSet-Cookie: b=2\r\n\r\n", "",
                   "a=1; b=2; ", "kept"},
-        LinesCase{"OnlyTheExactName", "HTTP/1.1 200 OK\r\nset-cookie: c=3\r\nSet-Cookie2: d=4\r\n\r\n", "", "", "kept"},
-        LinesCase{"AppendedToTheOldText", "HTTP/1.1 200 OK\r\nSet-Cookie: b=2\r\n\r\n", "a=1; ", "a=1; b=2; ", "kept"},
-        LinesCase{"WithoutSemicolonEveryNameIsRemovedAnyCase", "HTTP/1.1 200 OK\r\nSet-Cookie: x=SET-COOKIE:y\r\n\r\n",
-                  "", "x=y; ", "kept"},
-        LinesCase{"FullWidthSpacesTrimmed", "HTTP/1.1 200 OK\r\nSet-Cookie: " + kFullWidthSpace + "e=5 ;x\r\n\r\n",
-                  "", "e=5; ", "kept"},
-        LinesCase{"LocationAnyCaseLastWins", "HTTP/1.1 302 Found\r\nlocation: /a\r\nLOCATION: /b\r\n\r\n", "", "",
-                  "/b"},
-        LinesCase{"LocationNeedsTheBlank", "HTTP/1.1 302 Found\r\nLocation:/a\r\n\r\n", "", "", "kept"},
+        LinesCase{"OnlyTheExactName",
+                  "HTTP/1.1 200 OK\r\nset-cookie: c=3\r\nSet-Cookie2: d=4\r\n\r\n", "", "", "kept"},
+        LinesCase{"AppendedToTheOldText", "HTTP/1.1 200 OK\r\nSet-Cookie: b=2\r\n\r\n", "a=1; ",
+                  "a=1; b=2; ", "kept"},
+        LinesCase{"WithoutSemicolonEveryNameIsRemovedAnyCase",
+                  "HTTP/1.1 200 OK\r\nSet-Cookie: x=SET-COOKIE:y\r\n\r\n", "", "x=y; ", "kept"},
+        LinesCase{"FullWidthSpacesTrimmed",
+                  "HTTP/1.1 200 OK\r\nSet-Cookie: " + kFullWidthSpace + "e=5 ;x\r\n\r\n", "",
+                  "e=5; ", "kept"},
+        LinesCase{"LocationAnyCaseLastWins",
+                  "HTTP/1.1 302 Found\r\nlocation: /a\r\nLOCATION: /b\r\n\r\n", "", "", "/b"},
+        LinesCase{"LocationNeedsTheBlank", "HTTP/1.1 302 Found\r\nLocation:/a\r\n\r\n", "", "",
+                  "kept"},
         LinesCase{"EmptyLocation", "HTTP/1.1 302 Found\r\nLocation: \r\n\r\n", "", "", ""}),
     [](const auto& test_case) { return std::string(test_case.param.name); });
 

@@ -1,11 +1,10 @@
 // http_request's per-phase time-outs and broken connections against real loopback sockets.
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
@@ -43,8 +42,9 @@ struct Outcome {
 Outcome request_with_two_seconds(const std::string& url) {
   Outcome outcome;
   const auto start = Clock::now();
-  outcome.result = net::http_request(url, {.response_headers = &outcome.headers, .timeout_seconds = 2,
-                                           .status_text = &outcome.status});
+  outcome.result = net::http_request(
+      url,
+      {.response_headers = &outcome.headers, .timeout_seconds = 2, .status_text = &outcome.status});
   outcome.elapsed = Clock::now() - start;
   return outcome;
 }
@@ -144,8 +144,10 @@ TEST_P(HttpTimeoutCutBody, KeepsTheBytesReadSoFar) {
   net::Bytes bytes;
   Outcome outcome;
   const auto start = Clock::now();
-  outcome.result = net::http_request(peer.url(), {.response_headers = &outcome.headers, .timeout_seconds = 2,
-                                                  .status_text = &outcome.status, .response_bytes = &bytes});
+  outcome.result = net::http_request(peer.url(), {.response_headers = &outcome.headers,
+                                                  .timeout_seconds = 2,
+                                                  .status_text = &outcome.status,
+                                                  .response_bytes = &bytes});
   outcome.elapsed = Clock::now() - start;
   EXPECT_EQ(outcome.result, std::string(400, 'a'));
   EXPECT_EQ(bytes.size(), 400u);
@@ -171,7 +173,8 @@ TEST(HttpTimeout, TheEventHookRunsAtLeastEvery50MsWhileWaiting) {
 
   ASSERT_FALSE(calls.empty());
   Clock::duration longest_gap = calls.front() - start;
-  for (std::size_t i = 1; i < calls.size(); ++i) longest_gap = std::max(longest_gap, calls[i] - calls[i - 1]);
+  for (std::size_t i = 1; i < calls.size(); ++i)
+    longest_gap = std::max(longest_gap, calls[i] - calls[i - 1]);
   longest_gap = std::max(longest_gap, end - calls.back());
   // 50 ms is the promise; the bound leaves room for a busy machine.
   EXPECT_LT(longest_gap, 150ms);

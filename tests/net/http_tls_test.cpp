@@ -1,8 +1,8 @@
-// The certificate option against a real TLS server on loopback whose certificate no one vouches for.
+// The certificate option against a real TLS server on loopback whose certificate no one vouches
+// for.
+#include <gtest/gtest.h>
 #include <httplib.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -27,8 +27,10 @@ class SelfSignedServer {
     fs::create_directories(directory_);
     const fs::path key = directory_ / "key.pem";
     const fs::path certificate = directory_ / "certificate.pem";
-    const std::string command = "openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=someone.else.example -days 1"
-                                " -keyout " + key.string() + " -out " + certificate.string() + " 2>/dev/null";
+    const std::string command =
+        "openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=someone.else.example -days 1"
+        " -keyout " +
+        key.string() + " -out " + certificate.string() + " 2>/dev/null";
     if (std::system(command.c_str()) != 0) return;
     server_ = std::make_unique<httplib::SSLServer>(certificate.c_str(), key.c_str());
     server_->Get("/", [](const httplib::Request&, httplib::Response& response) {
@@ -62,7 +64,8 @@ TEST(HttpTls, CertificateFaultsAreOverlooked) {
   SelfSignedServer server;
   ASSERT_TRUE(server.running());
   Text status;
-  EXPECT_EQ(net::http_request(server.url(), {.timeout_seconds = 5, .status_text = &status}), "secure body");
+  EXPECT_EQ(net::http_request(server.url(), {.timeout_seconds = 5, .status_text = &status}),
+            "secure body");
   EXPECT_EQ(status, "200 OK");
 }
 
@@ -78,7 +81,8 @@ TEST(HttpTls, WithoutTheCertificateOptionTheServerIsRefused) {
   ASSERT_NE(request, net::kNoHttpHandle);
   ASSERT_TRUE(service.add_request_headers(request, "", net::http::kAddHeadersFlagAdd));
   EXPECT_FALSE(service.send_request(request, {}));
-  for (const auto handle : {request, connection, session}) EXPECT_TRUE(service.close_handle(handle));
+  for (const auto handle : {request, connection, session})
+    EXPECT_TRUE(service.close_handle(handle));
 }
 
 TEST(HttpTls, UnknownOptionNumbersAndValuesAreRefused) {
@@ -87,9 +91,12 @@ TEST(HttpTls, UnknownOptionNumbersAndValuesAreRefused) {
   const auto connection = service.connect(session, "127.0.0.1", 443);
   const auto request = service.open_request(connection, "GET", "/", net::http::kFlagSecure);
   EXPECT_TRUE(service.set_option(request, net::http::kOptionSecurityFlags, 0x3300));
-  EXPECT_TRUE(service.set_option(request, net::http::kOptionDisableFeature, net::http::kDisableCookies));
-  EXPECT_TRUE(service.set_option(request, net::http::kOptionDisableFeature, net::http::kDisableRedirects));
-  EXPECT_TRUE(service.set_option(request, net::http::kOptionEnableFeature, net::http::kEnableSslRevocation));
+  EXPECT_TRUE(
+      service.set_option(request, net::http::kOptionDisableFeature, net::http::kDisableCookies));
+  EXPECT_TRUE(
+      service.set_option(request, net::http::kOptionDisableFeature, net::http::kDisableRedirects));
+  EXPECT_TRUE(service.set_option(request, net::http::kOptionEnableFeature,
+                                 net::http::kEnableSslRevocation));
   EXPECT_FALSE(service.set_option(request, net::http::kOptionSecurityFlags, 0x4));
   EXPECT_FALSE(service.set_option(request, net::http::kOptionDisableFeature, 0x40));
   EXPECT_FALSE(service.set_option(request, net::http::kOptionEnableFeature, 2));

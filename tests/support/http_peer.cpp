@@ -24,7 +24,8 @@ char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + '
 
 bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() &&
-         std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) { return lower(a) == lower(b); });
+         std::equal(prefix.begin(), prefix.end(), text.begin(),
+                    [](char a, char b) { return lower(a) == lower(b); });
 }
 
 // The Content-Length of a request head, 0 when it has none.
@@ -59,7 +60,8 @@ std::string PeerRequest::target() const {
   const auto first = request_line.find(' ');
   if (first == std::string::npos) return {};
   const auto second = request_line.find(' ', first + 1);
-  return request_line.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
+  return request_line.substr(first + 1,
+                             second == std::string::npos ? std::string::npos : second - first - 1);
 }
 
 std::vector<std::string> PeerRequest::header_lines() const {
@@ -74,7 +76,8 @@ std::vector<std::string> PeerRequest::header_lines() const {
   return lines;
 }
 
-PeerReply PeerReply::with(std::string_view status, const std::vector<std::string>& lines, std::string body) {
+PeerReply PeerReply::with(std::string_view status, const std::vector<std::string>& lines,
+                          std::string body) {
   PeerReply reply;
   reply.head = "HTTP/1.1 " + std::string(status) + "\r\n";
   for (const auto& line : lines) reply.head += line + "\r\n";
@@ -89,7 +92,8 @@ struct HttpPeer::Connection {
   std::atomic_bool done{false};
 };
 
-HttpPeer::HttpPeer(PeerReply reply) : fixed_reply_(std::make_shared<const PeerReply>(std::move(reply))) {
+HttpPeer::HttpPeer(PeerReply reply)
+    : fixed_reply_(std::make_shared<const PeerReply>(std::move(reply))) {
   listen_on_loopback();
 }
 
@@ -138,7 +142,8 @@ void HttpPeer::listen_on_loopback() {
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t length = sizeof address;
-  if (bind(listen_fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(listen_fd_, 64) != 0 ||
+  if (bind(listen_fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      listen(listen_fd_, 64) != 0 ||
       getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
     close(listen_fd_);
     listen_fd_ = -1;
@@ -212,7 +217,8 @@ bool HttpPeer::read_request(int fd, std::string& pending, PeerRequest& request) 
   for (;;) {
     const auto head_end = pending.find("\r\n\r\n");
     if (head_end != std::string::npos) {
-      const std::size_t total = head_end + 4 + content_length_of(std::string_view(pending).substr(0, head_end + 2));
+      const std::size_t total =
+          head_end + 4 + content_length_of(std::string_view(pending).substr(0, head_end + 2));
       if (pending.size() >= total) {
         request.raw = pending.substr(0, total);
         request.request_line = pending.substr(0, pending.find("\r\n"));
@@ -271,7 +277,8 @@ void HttpPeer::hold_until_stopped(int fd) {
     pollfd waiting{fd, POLLIN, 0};
     if (poll(&waiting, 1, static_cast<int>(kSlice.count())) <= 0) continue;
     const ssize_t received = recv(fd, buffer, sizeof buffer, 0);
-    if (received == 0 || (received < 0 && errno != EAGAIN && errno != EINTR)) return;  // the client left
+    if (received == 0 || (received < 0 && errno != EAGAIN && errno != EINTR))
+      return;  // the client left
   }
 }
 

@@ -1,4 +1,4 @@
-// A raw-socket HTTP server on loopback that records each request's exact bytes and answers from a script.
+// Raw-socket loopback HTTP server: records each request's exact bytes, answers from a script.
 #pragma once
 
 #include <atomic>
@@ -20,7 +20,7 @@ namespace test_support {
 struct PeerRequest {
   std::string raw;           // every byte of the request (or of whatever arrived instead)
   std::string request_line;  // "GET /path HTTP/1.1"
-  std::string head;          // request line and header lines, each ending CR LF, blank line excluded
+  std::string head;  // request line and header lines, each ending CR LF, blank line excluded
   std::string body;
 
   std::string method() const;
@@ -46,7 +46,7 @@ struct PeerReply {
   std::string head{};  // sent exactly as given: status line, header lines, blank line
   std::string body{};
   Action action = Action::answer;
-  std::chrono::milliseconds delay{0};    // wait before answering
+  std::chrono::milliseconds delay{0};               // wait before answering
   std::size_t body_bytes_sent = std::string::npos;  // send only this much of the body, then `end`
   End end = End::keep_open;
 
