@@ -22,7 +22,9 @@
 #include <chrono>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <thread>
+#include <vector>
 
 #include "app/main_window.h"
 #include "app/program.h"
@@ -284,11 +286,17 @@ TEST_F(PageViewTest, UntouchedViewHandsTheRightButtonToThePage) {
   if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
 }
 
-class RightButtonTest : public PageViewTest,
-                        public ::testing::WithParamInterface<std::vector<const char*>> {};
+struct SitesVisited {
+  const char* name;
+  std::vector<const char*> hosts;  // in the order the view visits them
+};
+
+void PrintTo(const SitesVisited& sites, std::ostream* out) { *out << sites.name; }
+
+class RightButtonTest : public PageViewTest, public ::testing::WithParamInterface<SitesVisited> {};
 
 TEST_P(RightButtonTest, NeverReachesThePageWhileTheLeftButtonDoes) {
-  const std::vector<const char*> hosts = GetParam();
+  const std::vector<const char*>& hosts = GetParam().hosts;
   ViewUnderTest page(true, server_.url(hosts.front(), "/"));
   ASSERT_TRUE(page.wait_loaded(server_.url(hosts.front(), "/")));
   ASSERT_TRUE(page.ready_for_input());
@@ -313,8 +321,9 @@ TEST_P(RightButtonTest, NeverReachesThePageWhileTheLeftButtonDoes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sites, RightButtonTest,
-                         ::testing::Values(std::vector<const char*>{"127.0.0.1"},
-                                           std::vector<const char*>{"127.0.0.1", "localhost"}));
+                         ::testing::Values(SitesVisited{"FirstSite", {"127.0.0.1"}},
+                                           SitesVisited{"AnotherSite", {"127.0.0.1", "localhost"}}),
+                         [](const auto& test) { return std::string(test.param.name); });
 
 // Records which events get past the takeover to the widget's own handling.
 class BehindTheTakeover : public QObject {
@@ -347,7 +356,8 @@ TEST_F(PageViewTest, HoldsBackExactlyTheRightButtonAndMenuEvents) {
       {mouse(QEvent::MouseButtonPress, Qt::RightButton), false},
       {mouse(QEvent::MouseButtonRelease, Qt::RightButton), false},
       {mouse(QEvent::MouseButtonDblClick, Qt::RightButton), false},
-      {std::make_unique<QContextMenuEvent>(QContextMenuEvent::Mouse, kPad, global.toPoint()), false},
+      {std::make_unique<QContextMenuEvent>(QContextMenuEvent::Mouse, kPad, global.toPoint()),
+       false},
       {mouse(QEvent::MouseButtonPress, Qt::LeftButton), true},
       {mouse(QEvent::MouseButtonDblClick, Qt::LeftButton), true},
       {mouse(QEvent::MouseButtonRelease, Qt::LeftButton), true},
@@ -384,6 +394,8 @@ struct NewWindowCase {
   bool hover;       // the pointer rests on the place first, so the status text is its link
   const char* via;  // the page that must load in the view
 };
+
+void PrintTo(const NewWindowCase& c, std::ostream* out) { *out << c.name; }
 
 class NewWindowTest : public PageViewTest, public ::testing::WithParamInterface<NewWindowCase> {};
 
