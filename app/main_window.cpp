@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
@@ -28,6 +29,15 @@ namespace {
 template <class Control>
 Control* control(QWidget* window, const char* name) {
   return window->findChild<Control*>(QString::fromUtf8(name));
+}
+
+// Each entry box and drop-down list has the label beside it as its buddy, so assistive
+// technology names the field after the label and reports which label describes it.
+void label_fields(QWidget* window) {
+  const std::pair<const char*, const char*> fields[] = {
+      {"透明标签5", "编辑框1"},     {"透明标签14", "编辑框3"},     {"透明标签15", "编辑框4"},
+      {"透明标签7", "代码区组合框"}, {"透明标签8", "系统区组合框"}, {"透明标签11", "软件区组合框"}};
+  for (const auto& [label, field] : fields) control<QLabel>(window, label)->setBuddy(control<QWidget>(window, field));
 }
 
 }  // namespace
@@ -75,6 +85,7 @@ void MainWindow::create_pages() {
   pages_->setCurrentIndex(4);  // the layout's own initial page; the creation handler selects 0
 
   ui::build_controls(client, main_window_controls(values_), containers);
+  label_fields(this);
 
   control<ui::HyperlinkLabel>(this, "超级链接框1")->set_address(ui::HyperlinkLabel::Kind::Mail,
                                                               QString::fromStdString(values_.mailbox));
