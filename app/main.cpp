@@ -4,6 +4,7 @@
 
 #include "app/maker_values.h"
 #include "app/program.h"
+#include "app/program_icon.h"
 #include "net/event_pump.h"
 #include "ui/fonts.h"
 
@@ -12,6 +13,10 @@ int main(int argc, char** argv) {
   if (geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication application(argc, argv);
+  // Every window shows the program's icon; desktops match the windows to the menu entry
+  // io.github.wristboat.Assistant.desktop.
+  QApplication::setWindowIcon(app::program_icon());
+  QGuiApplication::setDesktopFileName(QStringLiteral("io.github.wristboat.Assistant"));
   ui::install_font_substitutions();
   // Network waits keep the windows painted and responsive.
   net::set_event_pump([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 20); });
