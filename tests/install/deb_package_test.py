@@ -234,6 +234,17 @@ class Xserver:
                 continue
         return None
 
+    def icon_sizes(self, window):
+        """The sizes in the window's _NET_WM_ICON: width, height, then the pixels, per picture."""
+        values = window.get_full_property(self.display.intern_atom("_NET_WM_ICON"), 0)
+        values = list(values.value) if values else []
+        sizes = []
+        while len(values) >= 2:
+            width, height = values[0], values[1]
+            sizes.append((width, height))
+            values = values[2 + width * height:]
+        return sizes
+
     def ask_to_close(self, window):
         """What a window manager's close button does: WM_DELETE_WINDOW."""
         from Xlib import X, protocol
@@ -310,6 +321,7 @@ class DebianPackage(unittest.TestCase):
 
         window = wait_for(lambda: program.poll() is None and xserver.visible_window(MAIN_WINDOW_TITLE), 90)
         self.assertIsNotNone(window, f"no main window (exit code {program.poll()}):\n{log_tail()}")
+        self.assertIn((256, 256), xserver.icon_sizes(window), "the window has not the program's icon")
         # The page view's renderer is forked by the engine's zygote process.
         renderer = wait_for(lambda: [pid for pid in process_tree(program.pid)
                                      if "QtWebEngineProcess" in command_line(pid) and
