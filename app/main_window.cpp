@@ -74,7 +74,10 @@ void MainWindow::create_pages() {
   pages_->setObjectName(QStringLiteral("高级选择夹1"));
   pages_->setGeometry(kTabControlPlace);
   pages_->setDocumentMode(true);
-  pages_->tabBar()->hide();  // pages change only through the side buttons
+  // Pages change only through the side buttons. The hidden tab bar must not be a Tab stop either:
+  // Tab would land on it and go nowhere.
+  pages_->tabBar()->hide();
+  pages_->tabBar()->setFocusPolicy(Qt::NoFocus);
   QHash<QString, QWidget*> containers;
   for (int index = 0; index < kPageCount; ++index) {
     auto* page = new QWidget;
