@@ -104,6 +104,7 @@ void MainWindow::create_pages() {
 
   auto* view = new QWebEngineView(containers.value(page_name(4)));
   view->setObjectName(QStringLiteral("超文本浏览框1"));
+  view->setAccessibleName(QStringLiteral("软件大全"));  // the page the side button of that name shows
   view->setGeometry(kPageViewPlace);
   setup_page_view(view, QString::fromStdString(values_.share_address()));
 }
