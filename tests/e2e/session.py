@@ -220,6 +220,8 @@ def main():
     if not os.path.isfile(arguments.values):
         sys.exit(fail(f"no values file {arguments.values}: configure the main build first"))
     arguments.values = os.path.abspath(arguments.values)
+    # Ended from outside: leave through the clean-up paths, which end everything started here.
+    signal.signal(signal.SIGTERM, lambda number, frame: sys.exit(fail("ended by SIGTERM")))
     sys.exit(run_inside(arguments) if arguments.inside else run_outside(arguments))
 
 
