@@ -1,6 +1,7 @@
 #include "app/agreement_window.h"
 
 #include <QFile>
+#include <QPlainTextEdit>
 
 #include "ui/control_table.h"
 #include "ui/fixed_frame.h"
@@ -41,7 +42,12 @@ QString copyright_notice_text() { return resource_text(QStringLiteral(":/info/co
 
 AgreementWindow::AgreementWindow(QWidget* parent) : QWidget(parent) {
   setWindowTitle(QStringLiteral("小天才协议"));
-  ui::build_controls(this, agreement_window_controls());
+  const QHash<QString, QWidget*> controls = ui::build_controls(this, agreement_window_controls());
+  // Each text box is named by the heading its text starts with.
+  for (QWidget* control : controls) {
+    if (auto* box = qobject_cast<QPlainTextEdit*>(control))
+      box->setAccessibleName(box->toPlainText().section(QLatin1Char('\n'), 0, 0).trimmed());
+  }
   ui::set_fixed_frame(this, kClientSize, ui::TitleButtons::CloseOnly);
   ui::close_on_escape(this);
 }
