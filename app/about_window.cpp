@@ -1,5 +1,6 @@
 #include "app/about_window.h"
 
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStringList>
@@ -60,6 +61,8 @@ AboutWindow::AboutWindow(const MakerValues& values, QWidget* parent) : QWidget(p
   setWindowTitle(QStringLiteral("关于助手"));
   const QHash<QString, QWidget*> controls = ui::build_controls(this, about_window_controls());
   text_box_ = qobject_cast<QPlainTextEdit*>(controls.value(QStringLiteral("编辑框1")));
+  // The heading above the text box names it for assistive technology.
+  qobject_cast<QLabel*>(controls.value(QStringLiteral("透明标签1")))->setBuddy(text_box_);
   connect(qobject_cast<QPushButton*>(controls.value(QStringLiteral("超级按钮2"))), &QPushButton::clicked, this,
           [this] { show_text(about_text_chinese(values_)); });
   connect(qobject_cast<QPushButton*>(controls.value(QStringLiteral("超级按钮1"))), &QPushButton::clicked, this,
