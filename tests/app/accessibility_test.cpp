@@ -86,7 +86,8 @@ void expect_every_reachable_control_named(QWidget* window) {
     const QString name = spoken_name(owner);
     EXPECT_FALSE(name.isEmpty()) << "Tab stop without a name: " << describe(owner).toStdString();
     // A name is a heading read before the content, never the content itself.
-    EXPECT_FALSE(name.contains(QLatin1Char('\n'))) << "Tab stop named by its whole text: " << describe(owner).toStdString();
+    EXPECT_FALSE(name.contains(QLatin1Char('\n')))
+        << "Tab stop named by its whole text: " << describe(owner).toStdString();
   }
   for (QWidget* widget : window->findChildren<QWidget*>()) {
     if (!widget->isVisible()) continue;
