@@ -178,6 +178,25 @@ TEST_F(AccessibilityTest, InformationAndNewVersionWindowsNameTheirControls) {
   }
 }
 
+// The window's Tab stops are the expected ones in that order, and the keyboard really goes
+// through them from the first and comes round to it again. The window is shown and active.
+void expect_tab_round(QWidget* window, const QStringList& expected) {
+  const QStringList stops = names_of(tab_stops(window));
+  EXPECT_TRUE(stops == expected) << "Tab stops " << joined(stops) << "\nexpected  " << joined(expected);
+
+  window->findChild<QWidget*>(expected.first())->setFocus(Qt::OtherFocusReason);
+  std::vector<QWidget*> visited;
+  for (int step = 0; step <= expected.size(); ++step) {
+    QWidget* focused = QApplication::focusWidget();
+    ASSERT_NE(focused, nullptr);
+    visited.push_back(focus_owner(focused));
+    QTest::keyClick(focused, Qt::Key_Tab);
+  }
+  const QStringList round = expected + QStringList{expected.first()};
+  EXPECT_TRUE(names_of(visited) == round) << "Tab went " << joined(names_of(visited)) << "\nexpected  "
+                                           << joined(round);
+}
+
 // Tab goes down the side buttons, then through the shown page row by row, and back to the top.
 TEST_F(AccessibilityTest, TabFollowsTheLayoutOfTheMainWindow) {
   const QStringList side = {"超级按钮1", "超级按钮2", "超级按钮4", "超级按钮5", "超级按钮3"};
@@ -197,22 +216,29 @@ TEST_F(AccessibilityTest, TabFollowsTheLayoutOfTheMainWindow) {
   for (const auto& each : pages) {
     SCOPED_TRACE(each.page);
     window.pages()->setCurrentIndex(each.page);
-    const QStringList expected = side + each.controls;
-    const QStringList stops = names_of(tab_stops(&window));
-    EXPECT_TRUE(stops == expected) << "Tab stops " << joined(stops) << "\nexpected  " << joined(expected);
+    expect_tab_round(&window, side + each.controls);
+  }
+}
 
-    // The keyboard really takes that order, and comes round to the top again.
-    window.findChild<QWidget*>(side.first())->setFocus(Qt::OtherFocusReason);
-    std::vector<QWidget*> visited;
-    for (int step = 0; step <= expected.size(); ++step) {
-      QWidget* focused = QApplication::focusWidget();
-      ASSERT_NE(focused, nullptr);
-      visited.push_back(focus_owner(focused));
-      QTest::keyClick(focused, Qt::Key_Tab);
-    }
-    const QStringList round = expected + QStringList{side.first()};
-    EXPECT_TRUE(names_of(visited) == round) << "Tab went " << joined(names_of(visited)) << "\nexpected  "
-                                             << joined(round);
+// Left to right along the top, then down.
+TEST_F(AccessibilityTest, TabFollowsTheLayoutOfTheInformationWindows) {
+  const struct {
+    const char* window;
+    std::function<std::unique_ptr<QWidget>()> make;
+    QStringList stops;
+  } windows[] = {
+      {"AboutWindow", [&] { return std::make_unique<app::AboutWindow>(values_); },
+       {"超级按钮2", "超级按钮1", "编辑框1"}},
+      {"AuthorWindow", [&] { return std::make_unique<app::AuthorWindow>(values_); }, {"图形按钮1"}},
+      {"AgreementWindow", [] { return std::make_unique<app::AgreementWindow>(); }, {"编辑框1", "编辑框2"}},
+  };
+  for (const auto& each : windows) {
+    SCOPED_TRACE(each.window);
+    const std::unique_ptr<QWidget> window = each.make();
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    expect_tab_round(window.get(), each.stops);
   }
 }
 
