@@ -43,8 +43,9 @@ bool is_space_character(std::string_view text, std::size_t at, std::size_t lengt
   return length == 1 ? text[at] == ' ' : text[at] == '\xA1' && text[at + 1] == '\xA1';
 }
 
-// The text without spaces and full-width spaces (A1 A1) at both ends.
-std::string_view trim(std::string_view text) {
+}  // namespace
+
+std::string_view trim_spaces(std::string_view text) {
   std::size_t begin = 0;
   std::size_t end = 0;
   bool leading = true;
@@ -62,16 +63,18 @@ std::string_view trim(std::string_view text) {
   return end > begin ? text.substr(begin, end - begin) : std::string_view();
 }
 
+namespace {
+
 std::string_view name_of_pair(std::string_view pair) {
   const std::size_t equals = find_marker(pair, "=", 0);
-  return trim(equals == Text::npos ? pair : pair.substr(0, equals));
+  return trim_spaces(equals == Text::npos ? pair : pair.substr(0, equals));
 }
 
 bool ends_with_deleted(std::string_view pair) { return pair.ends_with(deleted_suffix); }
 
 // Trims cookie text; a final ";" then gets a space so that it separates like the others.
 void normalize_cookie_text(Text& cookies) {
-  cookies = Text(trim(cookies));
+  cookies = Text(trim_spaces(cookies));
   if (cookies.ends_with(';')) cookies.push_back(' ');
 }
 

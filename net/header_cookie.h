@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "net/text.h"
 
@@ -21,6 +22,10 @@ Text header_value(const Text& block, const Text& name);
 // exact repeats. Both inputs are normalised in place (trimmed; a final ";" becomes "; "); on
 // return old_cookies holds the merged text, which is also returned.
 Text merge_cookies(Text& old_cookies, Text& new_cookies);
+
+// The text without spaces and full-width spaces (A1 A1) at both ends, walking whole characters;
+// tabs, CR and LF stay.
+std::string_view trim_spaces(std::string_view text);
 
 // The text with its first byte upper-cased when that is an ASCII lower-case letter.
 Text capitalize_first(const Text& text);

@@ -4,6 +4,7 @@
 
 #include "net/encoding.h"
 #include "net/event_pump.h"
+#include "net/header_cookie.h"
 #include "net/regex_object.h"
 #include "net/text_extract.h"
 
@@ -33,30 +34,6 @@ int status_code_of(std::string_view status_line) {
   return code;
 }
 
-// Length of the character at offset at: two bytes for a lead byte that is not the last byte.
-std::size_t character_length(std::string_view text, std::size_t at) {
-  return static_cast<unsigned char>(text[at]) >= 0x80 && at + 1 < text.size() ? 2 : 1;
-}
-
-// The text without spaces and full-width spaces (A1 A1) at both ends, walking whole characters.
-Text trim_spaces(std::string_view text) {
-  std::size_t begin = 0;
-  std::size_t end = 0;
-  bool leading = true;
-  for (std::size_t at = 0; at < text.size();) {
-    const std::size_t length = character_length(text, at);
-    const bool space = length == 1 ? text[at] == ' ' : text[at] == '\xA1' && text[at + 1] == '\xA1';
-    at += length;
-    if (!space) {
-      leading = false;
-      end = at;
-    } else if (leading) {
-      begin = at;
-    }
-  }
-  return end > begin ? Text(text.substr(begin, end - begin)) : Text();
-}
-
 // The line with every occurrence of marker removed, case ignored.
 Text remove_all_ignoring_case(const Text& line, std::string_view marker) {
   Text result;
@@ -73,8 +50,8 @@ Text remove_all_ignoring_case(const Text& line, std::string_view marker) {
 // The name=value pair of a Set-Cookie line: up to the first ";" when there is one.
 Text cookie_pair_of(const Text& line) {
   if (find_marker(line, ";", 0) != Text::npos)
-    return trim_spaces(text_between(line, "Set-Cookie:", ";"));
-  return trim_spaces(remove_all_ignoring_case(line, "Set-Cookie:"));
+    return Text(trim_spaces(text_between(line, "Set-Cookie:", ";")));
+  return Text(trim_spaces(remove_all_ignoring_case(line, "Set-Cookie:")));
 }
 
 }  // namespace

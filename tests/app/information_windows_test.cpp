@@ -28,6 +28,7 @@
 #include "app/program.h"
 #include "net/encoding.h"
 #include "tests/app/test_values.h"
+#include "tests/support/qt_event_loop.h"
 #include "tests/support/qt_url_recorder.h"
 #include "tests/support/update_service.h"
 #include "ui/hyperlink_label.h"
@@ -327,15 +328,6 @@ class ProgramLifeTest : public InformationWindowsTest {
     InformationWindowsTest::TearDown();
   }
 
-  // Runs the message loop; a loop that does not end within 10 s ends with 99 instead of hanging.
-  static int run_loop() {
-    QTimer guard;
-    guard.setSingleShot(true);
-    guard.callOnTimeout([] { QCoreApplication::exit(99); });
-    guard.start(10000);
-    return QApplication::exec();
-  }
-
   test_support::UpdateService service_;
   app::MakerValues values_ = test_support::loopback_values(service_.host());
 };
@@ -369,7 +361,7 @@ TEST_F(ProgramLifeTest, ClosingTheMainWindowLeavesTheProgramRunningUntilTheAbout
       about->close();
     });
   });
-  EXPECT_EQ(run_loop(), 0);
+  EXPECT_EQ(test_support::run_event_loop(), 0);
   EXPECT_TRUE(ran_after_main_window_closed);
   EXPECT_TRUE(program.exit_cleanup_done());
 }

@@ -7,6 +7,7 @@
 #include "app/main_window.h"
 #include "app/program.h"
 #include "tests/app/test_values.h"
+#include "tests/support/qt_event_loop.h"
 #include "tests/support/update_service.h"
 
 namespace {
@@ -15,15 +16,6 @@ class ProgramTest : public ::testing::Test {
  protected:
   void SetUp() override { QApplication::setQuitOnLastWindowClosed(true); }
   void TearDown() override { QApplication::setQuitOnLastWindowClosed(false); }
-
-  // Runs the message loop; a loop that does not end within 10 s ends with 99 instead of hanging.
-  static int run_loop() {
-    QTimer guard;
-    guard.setSingleShot(true);
-    guard.callOnTimeout([] { QCoreApplication::exit(99); });
-    guard.start(10000);
-    return QApplication::exec();
-  }
 
   test_support::UpdateService service_;
   app::MakerValues values_ = test_support::loopback_values(service_.host());
@@ -35,7 +27,7 @@ TEST_F(ProgramTest, ClosingTheLastWindowEndsTheLoopWithCodeZeroAndCleansUpOnce) 
   ASSERT_FALSE(program.ended());
   window.show();
   QTimer::singleShot(0, &window, &QWidget::close);
-  EXPECT_EQ(run_loop(), 0);
+  EXPECT_EQ(test_support::run_event_loop(), 0);
   EXPECT_TRUE(program.exit_cleanup_done());
   EXPECT_TRUE(program.verification_code().empty());
 }
@@ -44,7 +36,7 @@ TEST_F(ProgramTest, EndProgramCleansUpOnceAndLeavesTheRunningLoopWithItsCode) {
   app::Program program(values_);
   program.verification_code() = "1234";
   QTimer::singleShot(0, [&] { program.end_program(0); });
-  EXPECT_EQ(run_loop(), 0);
+  EXPECT_EQ(test_support::run_event_loop(), 0);
   EXPECT_TRUE(program.ended());
   EXPECT_EQ(program.exit_code(), 0);
   EXPECT_TRUE(program.exit_cleanup_done());
