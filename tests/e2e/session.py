@@ -64,13 +64,15 @@ def start_x_server(work):
         while not number.endswith(b"\n"):
             left = deadline - time.monotonic()
             if left <= 0 or server.poll() is not None or not select.select([read_end], [], [], left)[0]:
-                raise RuntimeError("Xvfb did not report a display within 15 s (see xvfb.log)")
+                raise RuntimeError("Xvfb did not report a display within 15 s (its log is above)")
             chunk = os.read(read_end, 16)
             if not chunk:
-                raise RuntimeError("Xvfb ended before reporting a display")
+                raise RuntimeError("Xvfb ended before reporting a display (its log is above)")
             number += chunk
     except BaseException:
         end_group(server)
+        with open(os.path.join(work, "xvfb.log"), "rb") as log:
+            print(log.read().decode("utf-8", "replace"), flush=True)
         raise
     finally:
         os.close(read_end)
