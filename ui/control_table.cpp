@@ -91,9 +91,8 @@ QHash<QString, QWidget*> build_controls(QWidget* root, const ControlTable& table
     control->setGeometry(spec.place);
     control->setFont(font_of(spec.font, parent->font()));
     if (spec.color) apply_color(control, spec.kind, *spec.color);
-    // A control is named by the text it shows; a text box's text is its content, not its name.
-    if (control->accessibleName().isEmpty() && !spec.text.isEmpty() && spec.kind != ControlKind::TextBox)
-      control->setAccessibleName(spec.text);
+    // Buttons, labels and group boxes are read out by the text they show at the time, so their
+    // names follow later changes of text; pictures carry their text as name or description.
     controls.insert(spec.name, control);
   }
   for (const QString& name : containers.keys()) controls.remove(name);
