@@ -18,6 +18,7 @@
 #include "app/author_window.h"
 #include "app/main_window.h"
 #include "app/program.h"
+#include "tests/app/secondary_windows.h"
 #include "tests/app/test_values.h"
 #include "tests/support/update_service.h"
 #include "update/new_version_window.h"
@@ -161,16 +162,7 @@ TEST_F(AccessibilityTest, MenuItemsAreNamed) {
 TEST_F(AccessibilityTest, InformationAndNewVersionWindowsNameTheirControls) {
   update::UpdateClient client(service_.host(), [](const net::Text&, const net::Text&) {});
   client.连接(values_.app_id, "1.1");
-  const struct {
-    const char* window;
-    std::function<std::unique_ptr<QWidget>()> make;
-  } windows[] = {
-      {"AboutWindow", [&] { return std::make_unique<app::AboutWindow>(values_); }},
-      {"AuthorWindow", [&] { return std::make_unique<app::AuthorWindow>(values_); }},
-      {"AgreementWindow", [] { return std::make_unique<app::AgreementWindow>(); }},
-      {"NewVersionWindow", [&] { return std::make_unique<update::NewVersionWindow>(client, [](int) {}); }},
-  };
-  for (const auto& each : windows) {
+  for (const auto& each : test_support::secondary_windows(values_, client)) {
     SCOPED_TRACE(each.window);
     const std::unique_ptr<QWidget> window = each.make();
     window->show();

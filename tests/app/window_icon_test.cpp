@@ -13,6 +13,7 @@
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/program_icon.h"
+#include "tests/app/secondary_windows.h"
 #include "tests/app/test_values.h"
 #include "tests/support/update_service.h"
 #include "update/new_version_window.h"
@@ -44,16 +45,8 @@ TEST(ProgramIcon, EveryWindowShowsIt) {
   update::UpdateClient client(service.host(), [](const net::Text&, const net::Text&) {});
   client.连接(values.app_id, "1.1");
 
-  const struct {
-    const char* window;
-    std::function<std::unique_ptr<QWidget>()> make;
-  } windows[] = {
-      {"MainWindow", [&] { return std::make_unique<app::MainWindow>(values, program); }},
-      {"AboutWindow", [&] { return std::make_unique<app::AboutWindow>(values); }},
-      {"AuthorWindow", [&] { return std::make_unique<app::AuthorWindow>(values); }},
-      {"AgreementWindow", [] { return std::make_unique<app::AgreementWindow>(); }},
-      {"NewVersionWindow", [&] { return std::make_unique<update::NewVersionWindow>(client, [](int) {}); }},
-  };
+  std::vector<test_support::WindowMaker> windows = test_support::secondary_windows(values, client);
+  windows.push_back({"MainWindow", [&] { return std::make_unique<app::MainWindow>(values, program); }});
   for (const auto& each : windows) {
     SCOPED_TRACE(each.window);
     const std::unique_ptr<QWidget> window = each.make();
