@@ -1,7 +1,9 @@
 #include "ui/transparent_label.h"
 
+#include <QHelpEvent>
 #include <QPainter>
 #include <QTextLayout>
+#include <QToolTip>
 
 namespace ui {
 
@@ -20,12 +22,11 @@ void TransparentLabel::set_text_color(const QColor& color) {
   setPalette(colors);
 }
 
-void TransparentLabel::paintEvent(QPaintEvent*) {
+qreal TransparentLabel::lay_out(QTextLayout& layout) const {
   const QFontMetricsF metrics(font());
   const qreal character_height = font().pixelSize() > 0 ? font().pixelSize() : metrics.height();
   const qreal line_step = character_height * 1.2;
 
-  QTextLayout layout(text(), font());
   QTextOption option(alignment());
   option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
   layout.setTextOption(option);
@@ -38,7 +39,25 @@ void TransparentLabel::paintEvent(QPaintEvent*) {
     top += line_step;
   }
   layout.endLayout();
+  return top - line_step + metrics.ascent() + metrics.descent();
+}
 
+bool TransparentLabel::event(QEvent* event) {
+  if (event->type() == QEvent::ToolTip) {
+    QTextLayout layout(text(), font());
+    if (lay_out(layout) > height()) {
+      QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), text(), this);
+    } else {
+      QToolTip::hideText();
+    }
+    return true;
+  }
+  return QLabel::event(event);
+}
+
+void TransparentLabel::paintEvent(QPaintEvent*) {
+  QTextLayout layout(text(), font());
+  lay_out(layout);
   QPainter painter(this);
   painter.setPen(palette().color(QPalette::WindowText));
   layout.draw(&painter, QPointF(0, 0));

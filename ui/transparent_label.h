@@ -4,10 +4,13 @@
 #include <QColor>
 #include <QLabel>
 
+class QTextLayout;
+
 namespace ui {
 
 // Wraps its text at the label's width with lines 1.2 character heights apart, as the program's
-// fixed layouts expect, whatever line spacing the installed face would ask for.
+// fixed layouts expect, whatever line spacing the installed face would ask for. A text that does
+// not fit the label's fixed place is shown whole as its tool tip.
 class TransparentLabel : public QLabel {
   Q_OBJECT
  public:
@@ -15,7 +18,12 @@ class TransparentLabel : public QLabel {
   void set_text_color(const QColor& color);
 
  protected:
+  bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
+
+ private:
+  // Lays the text out in the label's width; returns the height the lines need.
+  qreal lay_out(QTextLayout& layout) const;
 };
 
 }  // namespace ui
