@@ -13,19 +13,19 @@
 namespace ui {
 namespace {
 
-QWidget* create_control(const ControlSpec& spec, QWidget* parent) {
-  switch (spec.kind) {
-    case ControlKind::FlatButton: return new FlatButton(spec.text, parent);
-    case ControlKind::PushButton: return new QPushButton(spec.text, parent);
-    case ControlKind::TransparentLabel: return new TransparentLabel(spec.text, parent);
+QWidget* create_control(const ControlSpec& row, QWidget* parent) {
+  switch (row.kind) {
+    case ControlKind::FlatButton: return new FlatButton(row.text, parent);
+    case ControlKind::PushButton: return new QPushButton(row.text, parent);
+    case ControlKind::TransparentLabel: return new TransparentLabel(row.text, parent);
     case ControlKind::Label: {
       auto* label = new QLabel(parent);
       label->setTextFormat(Qt::PlainText);
-      label->setText(spec.text);
+      label->setText(row.text);
       return label;
     }
-    case ControlKind::HyperlinkLabel: return new HyperlinkLabel(spec.text, parent);
-    case ControlKind::GroupBox: return new QGroupBox(spec.text, parent);
+    case ControlKind::HyperlinkLabel: return new HyperlinkLabel(row.text, parent);
+    case ControlKind::GroupBox: return new QGroupBox(row.text, parent);
     case ControlKind::ComboBox: {
       auto* combo = new QComboBox(parent);
       combo->setEditable(true);
@@ -34,7 +34,7 @@ QWidget* create_control(const ControlSpec& spec, QWidget* parent) {
       return combo;
     }
     case ControlKind::EntryBox: {
-      auto* entry = new QLineEdit(spec.text, parent);
+      auto* entry = new QLineEdit(row.text, parent);
       entry->setAlignment(Qt::AlignCenter);
       return entry;
     }
@@ -43,18 +43,18 @@ QWidget* create_control(const ControlSpec& spec, QWidget* parent) {
       box->setReadOnly(true);
       box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
       box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-      box->setPlainText(spec.text);
+      box->setPlainText(row.text);
       return box;
     }
     case ControlKind::PictureBox: {
       auto* picture = new QLabel(parent);
-      picture->setAccessibleDescription(spec.text);
+      picture->setAccessibleDescription(row.text);
       return picture;
     }
     case ControlKind::PictureButton: {
       auto* button = new QPushButton(parent);
       button->setFlat(true);
-      button->setAccessibleName(spec.text);
+      button->setAccessibleName(row.text);
       button->setCursor(Qt::PointingHandCursor);
       return button;
     }
@@ -73,27 +73,27 @@ void apply_color(QWidget* control, ControlKind kind, const QColor& color) {
 
 }  // namespace
 
-QFont font_of(const FontSpec& spec, const QFont& fallback) {
-  if (spec.face.isEmpty()) return fallback;
-  QFont font(spec.face);
-  font.setPixelSize(spec.pixel_height);
-  font.setBold(spec.bold);
+QFont font_of(const FontSpec& wanted, const QFont& fallback) {
+  if (wanted.face.isEmpty()) return fallback;
+  QFont font(wanted.face);
+  font.setPixelSize(wanted.pixel_height);
+  font.setBold(wanted.bold);
   return font;
 }
 
 QHash<QString, QWidget*> build_controls(QWidget* root, const ControlTable& table,
                                         const QHash<QString, QWidget*>& containers) {
   QHash<QString, QWidget*> controls = containers;
-  for (const ControlSpec& spec : table) {
-    QWidget* parent = spec.parent.isEmpty() ? root : controls.value(spec.parent, root);
-    QWidget* control = create_control(spec, parent);
-    control->setObjectName(spec.name);
-    control->setGeometry(spec.place);
-    control->setFont(font_of(spec.font, parent->font()));
-    if (spec.color) apply_color(control, spec.kind, *spec.color);
+  for (const ControlSpec& row : table) {
+    QWidget* parent = row.parent.isEmpty() ? root : controls.value(row.parent, root);
+    QWidget* control = create_control(row, parent);
+    control->setObjectName(row.name);
+    control->setGeometry(row.place);
+    control->setFont(font_of(row.font, parent->font()));
+    if (row.color) apply_color(control, row.kind, *row.color);
     // Buttons, labels and group boxes are read out by the text they show at the time, so their
     // names follow later changes of text; pictures carry their text as name or description.
-    controls.insert(spec.name, control);
+    controls.insert(row.name, control);
   }
   for (const QString& name : containers.keys()) controls.remove(name);
   return controls;

@@ -49,7 +49,7 @@ using ControlTable = std::vector<ControlSpec>;
 QHash<QString, QWidget*> build_controls(QWidget* root, const ControlTable& table,
                                         const QHash<QString, QWidget*>& containers = {});
 
-// A QFont for a font spec (pixel height, GB2312-era faces resolved through the substitutions).
-QFont font_of(const FontSpec& spec, const QFont& fallback);
+// A QFont for a font description (pixel height, GB2312-era faces resolved through the substitutions).
+QFont font_of(const FontSpec& wanted, const QFont& fallback);
 
 }  // namespace ui
