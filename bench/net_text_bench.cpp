@@ -13,6 +13,7 @@
 
 #include "net/encoding.h"
 #include "net/header_cookie.h"
+#include "net/icu_converter.h"
 #include "net/text_extract.h"
 
 namespace {
@@ -138,19 +139,9 @@ void trail_byte_marker(benchmark::State& state) {
 }
 BENCHMARK(trail_byte_marker)->Arg(1 << 20)->Arg(16 << 20)->Unit(benchmark::kMillisecond);
 
-struct ConverterCloser {
-  void operator()(UConverter* converter) const { ucnv_close(converter); }
-};
-using Converter = std::unique_ptr<UConverter, ConverterCloser>;
-
-Converter open(const char* name) {
-  UErrorCode status = U_ZERO_ERROR;
-  return Converter(ucnv_open(name, &status));
-}
-
 void baseline_icu_gbk_to_utf16(benchmark::State& state) {
   const Text& text = body();
-  const Converter gbk = open("GBK");
+  const net::Converter gbk = net::open_converter("GBK");
   std::vector<UChar> units(text.size() + 1);
   for (auto _ : state) {
     UErrorCode status = U_ZERO_ERROR;
@@ -176,8 +167,8 @@ const Text& utf8_body() {
 
 void baseline_icu_utf8_to_gbk(benchmark::State& state) {
   const Text& text = utf8_body();
-  const Converter gbk = open("GBK");
-  const Converter utf8 = open("UTF-8");
+  const net::Converter gbk = net::open_converter("GBK");
+  const net::Converter utf8 = net::open_converter("UTF-8");
   Text out(text.size(), '\0');
   for (auto _ : state) {
     UErrorCode status = U_ZERO_ERROR;

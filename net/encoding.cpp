@@ -10,23 +10,13 @@
 #include <cstring>
 #include <memory>
 
+#include "net/icu_converter.h"
+
 namespace net {
 namespace {
 
 static_assert(std::endian::native == std::endian::little, "UTF-16 units are stored little-endian");
 static_assert(sizeof(UChar) == sizeof(char16_t));
-
-struct ConverterCloser {
-  void operator()(UConverter* converter) const { ucnv_close(converter); }
-};
-using Converter = std::unique_ptr<UConverter, ConverterCloser>;
-
-Converter open_converter(const char* name) {
-  UErrorCode status = U_ZERO_ERROR;
-  Converter converter(ucnv_open(name, &status));
-  if (U_FAILURE(status)) return nullptr;
-  return converter;
-}
 
 // ICU's name for a code page number.
 std::string converter_name(int code_page) {

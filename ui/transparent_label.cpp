@@ -16,12 +16,6 @@ TransparentLabel::TransparentLabel(const QString& text, QWidget* parent) : QLabe
   setAttribute(Qt::WA_TranslucentBackground);
 }
 
-void TransparentLabel::set_text_color(const QColor& color) {
-  QPalette colors = palette();
-  colors.setColor(QPalette::WindowText, color);
-  setPalette(colors);
-}
-
 qreal TransparentLabel::lay_out(QTextLayout& layout) const {
   const QFontMetricsF metrics(font());
   const qreal character_height = font().pixelSize() > 0 ? font().pixelSize() : metrics.height();

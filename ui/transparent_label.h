@@ -1,7 +1,6 @@
 // A label that draws only its text, in its own colour, over whatever lies behind it.
 #pragma once
 
-#include <QColor>
 #include <QLabel>
 
 class QTextLayout;
@@ -15,7 +14,6 @@ class TransparentLabel : public QLabel {
   Q_OBJECT
  public:
   explicit TransparentLabel(const QString& text, QWidget* parent = nullptr);
-  void set_text_color(const QColor& color);
 
  protected:
   bool event(QEvent* event) override;
