@@ -24,14 +24,34 @@ constexpr QSize kClientSize{528, 320};
 
 ui::ControlTable about_window_controls() {
   const QString miaowu = QStringLiteral("方正喵呜体");
+  // clang-format off: one row per control, as in the layout
   return {
-      {"透明标签1", Kind::TransparentLabel, "", {56, -8, 400, 88}, "关于栎湾腕舟助手", {miaowu, 35}, QColor(86, 171, 84)},
-      {"透明标签2", Kind::TransparentLabel, "", {360, 0, 136, 48}, "bete", {miaowu, 20}, QColor(192, 192, 192)},
+      {"透明标签1",
+       Kind::TransparentLabel,
+       "",
+       {56, -8, 400, 88},
+       "关于栎湾腕舟助手",
+       {miaowu, 35},
+       QColor(86, 171, 84)},
+      {"透明标签2",
+       Kind::TransparentLabel,
+       "",
+       {360, 0, 136, 48},
+       "bete",
+       {miaowu, 20},
+       QColor(192, 192, 192)},
       {"超级按钮2", Kind::FlatButton, "", {416, 40, 56, 16}, "简体中文", {}, {}},
       {"超级按钮1", Kind::FlatButton, "", {472, 40, 56, 16}, "English", {}, {}},
       {"编辑框1", Kind::TextBox, "", {8, 64, 512, 232}, "", {miaowu, 32}, QColor(255, 0, 0)},
-      {"超级链接框1", Kind::HyperlinkLabel, "", {0, 296, 96, 24}, "关于作者", {QStringLiteral("楷体"), 14}, {}},
+      {"超级链接框1",
+       Kind::HyperlinkLabel,
+       "",
+       {0, 296, 96, 24},
+       "关于作者",
+       {QStringLiteral("楷体"), 14},
+       {}},
   };
+  // clang-format on
 }
 
 // What a Windows edit box draws for a text: a line per CR LF; a lone CR or LF is not drawn.
@@ -44,29 +64,34 @@ QString drawn_lines(const net::Text& text) {
 }  // namespace
 
 net::Text about_text_chinese(const MakerValues& values) {
-  return net::utf8_to_gbk("栎湾云腕舟助手(以下简称\"助手\")\r\n"
-                          "1.助手不会收集您的个人信息\r\n"
-                          "2.助手软件完全免费\r\n"
-                          "3.助手官方QQ群：" + values.qq_group + "\r\n");
+  return net::utf8_to_gbk(
+      "栎湾云腕舟助手(以下简称\"助手\")\r\n"
+      "1.助手不会收集您的个人信息\r\n"
+      "2.助手软件完全免费\r\n"
+      "3.助手官方QQ群：" +
+      values.qq_group + "\r\n");
 }
 
 net::Text about_text_english(const MakerValues& values) {
-  return net::utf8_to_gbk("A Wristboat assistant (hereinafter referred to as assistant)\n\n\r\n"
-                          "1. The assistant will not collect your personal information\r\n\n\n"
-                          "2. The assistant software is completely free\n\n\r\n"
-                          "3. Official QQ group: " + values.qq_group + "\r\n\n\n");
+  return net::utf8_to_gbk(
+      "A Wristboat assistant (hereinafter referred to as assistant)\n\n\r\n"
+      "1. The assistant will not collect your personal information\r\n\n\n"
+      "2. The assistant software is completely free\n\n\r\n"
+      "3. Official QQ group: " +
+      values.qq_group + "\r\n\n\n");
 }
 
-AboutWindow::AboutWindow(const MakerValues& values, QWidget* parent) : QWidget(parent), values_(values) {
+AboutWindow::AboutWindow(const MakerValues& values, QWidget* parent)
+    : QWidget(parent), values_(values) {
   setWindowTitle(QStringLiteral("关于助手"));
   const QHash<QString, QWidget*> controls = ui::build_controls(this, about_window_controls());
   text_box_ = qobject_cast<QPlainTextEdit*>(controls.value(QStringLiteral("编辑框1")));
   // The heading above the text box names it for assistive technology.
   qobject_cast<QLabel*>(controls.value(QStringLiteral("透明标签1")))->setBuddy(text_box_);
-  connect(qobject_cast<QPushButton*>(controls.value(QStringLiteral("超级按钮2"))), &QPushButton::clicked, this,
-          [this] { show_text(about_text_chinese(values_)); });
-  connect(qobject_cast<QPushButton*>(controls.value(QStringLiteral("超级按钮1"))), &QPushButton::clicked, this,
-          [this] { show_text(about_text_english(values_)); });
+  connect(qobject_cast<QPushButton*>(controls.value(QStringLiteral("超级按钮2"))),
+          &QPushButton::clicked, this, [this] { show_text(about_text_chinese(values_)); });
+  connect(qobject_cast<QPushButton*>(controls.value(QStringLiteral("超级按钮1"))),
+          &QPushButton::clicked, this, [this] { show_text(about_text_english(values_)); });
   connect(qobject_cast<ui::HyperlinkLabel*>(controls.value(QStringLiteral("超级链接框1"))),
           &ui::HyperlinkLabel::pressed, this, [this] { ui::open_modeless<AuthorWindow>(values_); });
   show_text(about_text_chinese(values_));

@@ -28,17 +28,21 @@ QString resource_text(const QString& path) {
 ui::ControlTable agreement_window_controls() {
   const ui::FontSpec font{QStringLiteral("楷体"), 16, true};
   const QColor green{86, 171, 84};
+  // clang-format off: one row per control, as in the layout
   return {
       {"编辑框1", Kind::TextBox, "", {8, 8, 280, 328}, terms_of_use_text(), font, green},
       {"编辑框2", Kind::TextBox, "", {296, 8, 280, 328}, copyright_notice_text(), font, green},
   };
+  // clang-format on
 }
 
 }  // namespace
 
 QString terms_of_use_text() { return resource_text(QStringLiteral(":/info/terms_of_use.txt")); }
 
-QString copyright_notice_text() { return resource_text(QStringLiteral(":/info/copyright_notice.txt")); }
+QString copyright_notice_text() {
+  return resource_text(QStringLiteral(":/info/copyright_notice.txt"));
+}
 
 AgreementWindow::AgreementWindow(QWidget* parent) : QWidget(parent) {
   setWindowTitle(QStringLiteral("小天才协议"));

@@ -25,16 +25,29 @@ constexpr QSize kClientSize{420, 150};
 
 ui::ControlTable author_window_controls() {
   const QString kai = QStringLiteral("楷体");
+  // clang-format off: one row per control, as in the layout
   return {
       {"图片框2", Kind::PictureBox, "", {8, 8, 50, 50}, "头像", {}, {}},
-      {"透明标签1", Kind::TransparentLabel, "", {64, 24, 96, 32}, "栎湾小舟", {kai, 19}, QColor(144, 0, 255)},
+      {"透明标签1",
+       Kind::TransparentLabel,
+       "",
+       {64, 24, 96, 32},
+       "栎湾小舟",
+       {kai, 19},
+       QColor(144, 0, 255)},
       {"图片框1", Kind::PictureBox, "", {168, 24, 89, 20}, "腕舟达人", {}, {}},
       {"图片框3", Kind::PictureBox, "", {264, 24, 41, 22}, "LV9", {}, {}},
-      {"透明标签2", Kind::TransparentLabel, "", {8, 64, 400, 40}, "爱折腾手表的小程序员，愿大家玩得开心！",
-       {kai, 19}, QColor(255, 0, 0)},
+      {"透明标签2",
+       Kind::TransparentLabel,
+       "",
+       {8, 64, 400, 40},
+       "爱折腾手表的小程序员，愿大家玩得开心！",
+       {kai, 19},
+       QColor(255, 0, 0)},
       {"图形按钮1", Kind::PictureButton, "", {80, 112, 77, 22}, "QQ交谈", {}, {}},
       {"超级链接框1", Kind::HyperlinkLabel, "", {248, 112, 64, 24}, "QQ音乐", {}, {}},
   };
+  // clang-format on
 }
 
 // The picture of each picture control, as shipped in the resources.
@@ -80,8 +93,8 @@ AuthorWindow::AuthorWindow(const MakerValues& values, QWidget* parent)
     show_picture(controls.value(QString::fromUtf8(picture.control)),
                  QPixmap::fromImage(ui::load_jpeg(QString::fromUtf8(picture.resource))));
   }
-  connect(qobject_cast<QPushButton*>(controls.value(QStringLiteral("图形按钮1"))), &QPushButton::clicked, this,
-          [this] { ui::open_address(chat_address_); });
+  connect(qobject_cast<QPushButton*>(controls.value(QStringLiteral("图形按钮1"))),
+          &QPushButton::clicked, this, [this] { ui::open_address(chat_address_); });
   qobject_cast<ui::HyperlinkLabel*>(controls.value(QStringLiteral("超级链接框1")))
       ->set_address(ui::HyperlinkLabel::Kind::Web, song_page_address(values));
   ui::set_fixed_frame(this, kClientSize, ui::TitleButtons::CloseOnly);

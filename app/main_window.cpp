@@ -35,9 +35,10 @@ Control* control(QWidget* window, const char* name) {
 // technology names the field after the label and reports which label describes it.
 void label_fields(QWidget* window) {
   const std::pair<const char*, const char*> fields[] = {
-      {"透明标签5", "编辑框1"},     {"透明标签14", "编辑框3"},     {"透明标签15", "编辑框4"},
+      {"透明标签5", "编辑框1"},      {"透明标签14", "编辑框3"},     {"透明标签15", "编辑框4"},
       {"透明标签7", "代码区组合框"}, {"透明标签8", "系统区组合框"}, {"透明标签11", "软件区组合框"}};
-  for (const auto& [label, field] : fields) control<QLabel>(window, label)->setBuddy(control<QWidget>(window, field));
+  for (const auto& [label, field] : fields)
+    control<QLabel>(window, label)->setBuddy(control<QWidget>(window, field));
 }
 
 }  // namespace
@@ -49,8 +50,9 @@ MainWindow::MainWindow(const MakerValues& values, Program& program, QWidget* par
   create_pages();
   connect_side_buttons();
   connect_catalogue();
-  ui::set_fixed_frame(this, {kMainClientSize.width(), kMainClientSize.height() + menuBar()->sizeHint().height()},
-                      ui::TitleButtons::MinimizeAndClose);
+  ui::set_fixed_frame(
+      this, {kMainClientSize.width(), kMainClientSize.height() + menuBar()->sizeHint().height()},
+      ui::TitleButtons::MinimizeAndClose);
   ui::close_on_escape(this);
   on_created();
 }
@@ -62,7 +64,8 @@ void MainWindow::create_menu() {
     ui::open_address(QStringLiteral("https://qm.qq.com/cgi-bin/qm/qr?k=%1&jump_from=webapi")
                          .arg(QString::fromStdString(values_.qq_group_key)));
   });
-  menu->addAction(QStringLiteral("软件说明"), this, [this] { ui::open_modeless<AboutWindow>(values_); });
+  menu->addAction(QStringLiteral("软件说明"), this,
+                  [this] { ui::open_modeless<AboutWindow>(values_); });
 }
 
 void MainWindow::create_pages() {
@@ -90,12 +93,14 @@ void MainWindow::create_pages() {
   ui::build_controls(client, main_window_controls(values_), containers);
   label_fields(this);
 
-  control<ui::HyperlinkLabel>(this, "超级链接框1")->set_address(ui::HyperlinkLabel::Kind::Mail,
-                                                              QString::fromStdString(values_.mailbox));
+  control<ui::HyperlinkLabel>(this, "超级链接框1")
+      ->set_address(ui::HyperlinkLabel::Kind::Mail, QString::fromStdString(values_.mailbox));
   control<ui::HyperlinkLabel>(this, "超级链接框3")
-      ->set_address(ui::HyperlinkLabel::Kind::Web, "http://" + QString::fromStdString(values_.download_site_host));
+      ->set_address(ui::HyperlinkLabel::Kind::Web,
+                    "http://" + QString::fromStdString(values_.download_site_host));
   control<ui::HyperlinkLabel>(this, "超级链接框2")
-      ->set_address(ui::HyperlinkLabel::Kind::Web, "http://" + QString::fromStdString(values_.help_site_host));
+      ->set_address(ui::HyperlinkLabel::Kind::Web,
+                    "http://" + QString::fromStdString(values_.help_site_host));
   for (const char* name : {"编辑框1", "编辑框3", "编辑框4"}) {
     auto* entry = control<QLineEdit>(this, name);
     entry->setValidator(new ui::DigitsValidator(entry));
@@ -104,7 +109,8 @@ void MainWindow::create_pages() {
 
   auto* view = new QWebEngineView(containers.value(page_name(4)));
   view->setObjectName(QStringLiteral("超文本浏览框1"));
-  view->setAccessibleName(QStringLiteral("软件大全"));  // the page the side button of that name shows
+  view->setAccessibleName(
+      QStringLiteral("软件大全"));  // the page the side button of that name shows
   view->setGeometry(kPageViewPlace);
   setup_page_view(view, QString::fromStdString(values_.share_address()));
 }

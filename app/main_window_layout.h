@@ -9,7 +9,8 @@
 
 namespace app {
 
-// Client area below the menu bar; holds the tab control (to x 704, y 384) and the mail label (to y 392).
+// Client area below the menu bar; holds the tab control (to x 704, y 384) and the mail label (to y
+// 392).
 inline constexpr QSize kMainClientSize{711, 396};
 inline constexpr QRect kTabControlPlace{136, 0, 568, 384};
 inline constexpr int kPageCount = 5;

@@ -25,7 +25,9 @@ Control* find_control(QWidget* page, const char* name) {
   return page->findChild<Control*>(QString::fromUtf8(name));
 }
 
-net::Text entry_text(const QLineEdit* entry) { return entry ? ui::to_text(entry->text()) : net::Text(); }
+net::Text entry_text(const QLineEdit* entry) {
+  return entry ? ui::to_text(entry->text()) : net::Text();
+}
 
 // Shows work in progress on the cursor for as long as it lives.
 class BusyCursor {
@@ -78,17 +80,20 @@ void PointsClaim::claim() {
       ui::message_box(QStringLiteral("发送失败，请稍后重试"));
       break;
     case Outcome::MailSent:
-      ui::message_box(QStringLiteral("成功！请添加QQ！"), ui::kMessageInformation, QStringLiteral("正在处理中"));
+      ui::message_box(QStringLiteral("成功！请添加QQ！"), ui::kMessageInformation,
+                      QStringLiteral("正在处理中"));
       break;
   }
 }
 
-std::optional<PointsClaim::Outcome> PointsClaim::fetch_compare_and_send(const QPointer<PointsClaim>& alive) {
+std::optional<PointsClaim::Outcome> PointsClaim::fetch_compare_and_send(
+    const QPointer<PointsClaim>& alive) {
   const net::Text url = "http://" + net::utf8_to_gbk(values_.code_service_host) + kCodePath;
   net::Text reply = net::http_request(url, {.method = 1});
   if (!alive) return std::nullopt;
   verification_code_ = std::move(reply);
-  verification_code_ = net::text_between(verification_code_, kCodeLeftMarker, kCodeRightMarker, 0, false);
+  verification_code_ =
+      net::text_between(verification_code_, kCodeLeftMarker, kCodeRightMarker, 0, false);
 
   // No code (service down, time-out, markers missing) matches nothing, not even an empty entry.
   if (verification_code_.empty()) return Outcome::CodeUnavailable;

@@ -1,4 +1,5 @@
-// The points claim of page 2: fetch the current code, compare it with the typed one, mail the claim.
+// The points claim of page 2: fetch the current code, compare it with the typed one, mail the
+// claim.
 #pragma once
 
 #include <QObject>

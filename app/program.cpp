@@ -15,7 +15,8 @@ Program::Program(const MakerValues& values)
             ui::message_box(ui::to_qstring(message), ui::kMessageOk, ui::to_qstring(caption));
           })) {
   // exit_cleanup runs when the message loop ends because the last window has gone.
-  quit_connection_ = QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp, [this] { exit_cleanup(); });
+  quit_connection_ =
+      QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp, [this] { exit_cleanup(); });
 }
 
 Program::~Program() {

@@ -125,7 +125,10 @@ void BM_StartUpServiceNeverAnswers(benchmark::State& state) {
 }
 
 BENCHMARK(BM_StartUpNoNewerVersion)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_StartUpServiceNeverAnswers)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StartUpServiceNeverAnswers)
+    ->Iterations(3)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

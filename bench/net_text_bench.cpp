@@ -51,8 +51,12 @@ Text mixed_gbk_text(std::size_t size) {
         for (auto n = 2 + random() % 8; n > 0; --n) text += pick('a', 'z');
         text += ' ';
         break;
-      case 8: text += tags[random() % tags.size()]; break;
-      default: text += (random() % 2) ? "\r\n" : "; "; break;
+      case 8:
+        text += tags[random() % tags.size()];
+        break;
+      default:
+        text += (random() % 2) ? "\r\n" : "; ";
+        break;
     }
   }
   text.resize(size);

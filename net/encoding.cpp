@@ -22,13 +22,20 @@ static_assert(sizeof(UChar) == sizeof(char16_t));
 std::string converter_name(int code_page) {
   switch (code_page) {
     case 0:
-    case 936: return "GBK";
-    case 65001: return "UTF-8";
-    case 1200: return "UTF-16LE";
-    case 1201: return "UTF-16BE";
-    case 20127: return "US-ASCII";
-    case 28591: return "ISO-8859-1";
-    default: return "windows-" + std::to_string(code_page);
+    case 936:
+      return "GBK";
+    case 65001:
+      return "UTF-8";
+    case 1200:
+      return "UTF-16LE";
+    case 1201:
+      return "UTF-16BE";
+    case 20127:
+      return "US-ASCII";
+    case 28591:
+      return "ISO-8859-1";
+    default:
+      return "windows-" + std::to_string(code_page);
   }
 }
 

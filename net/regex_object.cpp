@@ -33,12 +33,16 @@ constexpr std::u16string_view no_word_boundary =
 std::u16string_view class_members(char16_t escape) {
   switch (escape) {
     case u'w':
-    case u'W': return word_members;
+    case u'W':
+      return word_members;
     case u'd':
-    case u'D': return digit_members;
+    case u'D':
+      return digit_members;
     case u's':
-    case u'S': return space_members;
-    default: return {};
+    case u'S':
+      return space_members;
+    default:
+      return {};
   }
 }
 

@@ -30,7 +30,8 @@ constexpr std::size_t kSubjectBytesPerWord = 42;
 constexpr std::size_t kBodyLineLength = 76;
 
 std::string base64(std::string_view bytes) {
-  static constexpr char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  static constexpr char kDigits[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   std::string out;
   out.reserve((bytes.size() + 2) / 3 * 4);
   for (std::size_t i = 0; i < bytes.size(); i += 3) {
@@ -38,8 +39,7 @@ std::string base64(std::string_view bytes) {
     std::uint32_t group = 0;
     for (std::size_t k = 0; k < 3; ++k)
       group = group << 8 | (k < n ? static_cast<std::uint8_t>(bytes[i + k]) : 0u);
-    for (std::size_t k = 0; k < 4; ++k)
-      out += k <= n ? kDigits[group >> (18 - 6 * k) & 0x3F] : '=';
+    for (std::size_t k = 0; k < 4; ++k) out += k <= n ? kDigits[group >> (18 - 6 * k) & 0x3F] : '=';
   }
   return out;
 }
@@ -58,7 +58,8 @@ std::string encoded_subject(const Text& subject) {
   std::size_t begin = 0;
   while (begin < subject.size()) {
     std::size_t end = begin;
-    while (end < subject.size() && end + gbk_char_length(subject, end) - begin <= kSubjectBytesPerWord)
+    while (end < subject.size() &&
+           end + gbk_char_length(subject, end) - begin <= kSubjectBytesPerWord)
       end += gbk_char_length(subject, end);
     if (!out.empty()) out += "\r\n ";
     out += "=?GBK?B?" + base64(std::string_view(subject).substr(begin, end - begin)) + "?=";
@@ -77,7 +78,8 @@ std::string folded_base64(const Text& body) {
 
 // RFC 5322 date in UTC, written without the locale (the GUI sets one from the environment).
 std::string date_header_value() {
-  static constexpr std::array<const char*, 7> kDays{"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static constexpr std::array<const char*, 7> kDays{"Sun", "Mon", "Tue", "Wed",
+                                                    "Thu", "Fri", "Sat"};
   static constexpr std::array<const char*, 12> kMonths{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   const std::time_t now = std::time(nullptr);
@@ -85,7 +87,8 @@ std::string date_header_value() {
   gmtime_r(&now, &utc);
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, "%s, %02d %s %04d %02d:%02d:%02d +0000", kDays[utc.tm_wday],
-                utc.tm_mday, kMonths[utc.tm_mon], utc.tm_year + 1900, utc.tm_hour, utc.tm_min, utc.tm_sec);
+                utc.tm_mday, kMonths[utc.tm_mon], utc.tm_year + 1900, utc.tm_hour, utc.tm_min,
+                utc.tm_sec);
   return buffer;
 }
 
@@ -94,8 +97,8 @@ std::string message_id(const std::string& from) {
   const std::string domain = at == std::string::npos ? "localhost" : from.substr(at + 1);
   std::random_device random;
   char unique[64];
-  std::snprintf(unique, sizeof unique, "%lld.%08x%08x",
-                static_cast<long long>(std::time(nullptr)), random(), random());
+  std::snprintf(unique, sizeof unique, "%lld.%08x%08x", static_cast<long long>(std::time(nullptr)),
+                random(), random());
   return "<" + std::string(unique) + "@" + domain + ">";
 }
 
@@ -123,7 +126,9 @@ struct Exchange {
   std::atomic<bool> give_up{false};
 
   void touch() { last_activity = Clock::now().time_since_epoch().count(); }
-  Clock::duration silence() const { return Clock::now() - Clock::time_point(Clock::duration(last_activity.load())); }
+  Clock::duration silence() const {
+    return Clock::now() - Clock::time_point(Clock::duration(last_activity.load()));
+  }
 };
 
 std::size_t read_message(char* buffer, std::size_t size, std::size_t count, void* user) {
@@ -201,7 +206,8 @@ std::string mail_text(const MailMessage& mail) {
   return text;
 }
 
-SmtpResult send_mail(const SmtpServer& server, const MailMessage& mail, std::chrono::milliseconds timeout) {
+SmtpResult send_mail(const SmtpServer& server, const MailMessage& mail,
+                     std::chrono::milliseconds timeout) {
   const CurlEasy easy = make_curl_easy();
   if (!easy) return {false, "libcurl could not be initialised"};
   Exchange exchange;
@@ -225,7 +231,8 @@ SmtpResult send_mail(const SmtpServer& server, const MailMessage& mail, std::chr
   curl_easy_setopt(handle, CURLOPT_MAIL_FROM, sender.c_str());
   curl_easy_setopt(handle, CURLOPT_MAIL_RCPT, recipients.get());
   curl_easy_setopt(handle, CURLOPT_UPLOAD, 1L);
-  curl_easy_setopt(handle, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(exchange.message.size()));
+  curl_easy_setopt(handle, CURLOPT_INFILESIZE_LARGE,
+                   static_cast<curl_off_t>(exchange.message.size()));
   curl_easy_setopt(handle, CURLOPT_READFUNCTION, read_message);
   curl_easy_setopt(handle, CURLOPT_READDATA, &exchange);
   curl_easy_setopt(handle, CURLOPT_VERBOSE, 1L);
@@ -244,9 +251,11 @@ SmtpResult send_mail(const SmtpServer& server, const MailMessage& mail, std::chr
 
   const TransferOutcome outcome = run_transfer(handle, exchange, timeout);
   if (outcome.result == CURLE_OK) return {true, exchange.reply_to_message};
-  const std::string server_said = exchange.last_reply.empty() ? "" : " (last reply: " + exchange.last_reply + ")";
+  const std::string server_said =
+      exchange.last_reply.empty() ? "" : " (last reply: " + exchange.last_reply + ")";
   if (outcome.timed_out)
-    return {false, "no answer from the server within " + std::to_string(timeout.count()) + " ms" + server_said};
+    return {false, "no answer from the server within " + std::to_string(timeout.count()) + " ms" +
+                       server_said};
   std::string status = curl_easy_strerror(outcome.result);
   if (error[0] != '\0') status += std::string(": ") + error;
   return {false, status + server_said};

@@ -15,17 +15,22 @@ namespace {
 
 QWidget* create_control(const ControlSpec& row, QWidget* parent) {
   switch (row.kind) {
-    case ControlKind::FlatButton: return new FlatButton(row.text, parent);
-    case ControlKind::PushButton: return new QPushButton(row.text, parent);
-    case ControlKind::TransparentLabel: return new TransparentLabel(row.text, parent);
+    case ControlKind::FlatButton:
+      return new FlatButton(row.text, parent);
+    case ControlKind::PushButton:
+      return new QPushButton(row.text, parent);
+    case ControlKind::TransparentLabel:
+      return new TransparentLabel(row.text, parent);
     case ControlKind::Label: {
       auto* label = new QLabel(parent);
       label->setTextFormat(Qt::PlainText);
       label->setText(row.text);
       return label;
     }
-    case ControlKind::HyperlinkLabel: return new HyperlinkLabel(row.text, parent);
-    case ControlKind::GroupBox: return new QGroupBox(row.text, parent);
+    case ControlKind::HyperlinkLabel:
+      return new HyperlinkLabel(row.text, parent);
+    case ControlKind::GroupBox:
+      return new QGroupBox(row.text, parent);
     case ControlKind::ComboBox: {
       auto* combo = new QComboBox(parent);
       combo->setEditable(true);

@@ -33,7 +33,7 @@ struct FontSpec {
 };
 
 struct ControlSpec {
-  QString name;    // object name, unique within the window
+  QString name;  // object name, unique within the window
   ControlKind kind;
   QString parent;  // object name of the container; empty for the window's client area
   QRect place;     // left, top, width, height in the container
@@ -49,7 +49,8 @@ using ControlTable = std::vector<ControlSpec>;
 QHash<QString, QWidget*> build_controls(QWidget* root, const ControlTable& table,
                                         const QHash<QString, QWidget*>& containers = {});
 
-// A QFont for a font description (pixel height, GB2312-era faces resolved through the substitutions).
+// A QFont for a font description (pixel height, GB2312-era faces resolved through the
+// substitutions).
 QFont font_of(const FontSpec& wanted, const QFont& fallback);
 
 }  // namespace ui

@@ -50,7 +50,9 @@ void HyperlinkLabel::leaveEvent(QEvent* event) {
 
 void HyperlinkLabel::update_color() {
   QPalette colors = palette();
-  colors.setColor(QPalette::WindowText, hovered_ ? kHoverColor : visited_ ? kVisitedColor : kNormalColor);
+  colors.setColor(QPalette::WindowText, hovered_   ? kHoverColor
+                                        : visited_ ? kVisitedColor
+                                                   : kNormalColor);
   setPalette(colors);
 }
 

@@ -11,6 +11,7 @@ inline constexpr int kMessageOk = 0;
 inline constexpr int kMessageInformation = 64;
 
 // Shows the text in a box with the given flags and title and waits until the user closes it.
-void message_box(const QString& text, int flags = kMessageOk, const QString& title = QStringLiteral("信息："));
+void message_box(const QString& text, int flags = kMessageOk,
+                 const QString& title = QStringLiteral("信息："));
 
 }  // namespace ui

@@ -8,7 +8,8 @@ namespace ui {
 
 QString to_qstring(const net::Text& text) {
   const net::Bytes units = net::gbk_to_utf16(text, true);
-  return QString(reinterpret_cast<const QChar*>(units.data()), static_cast<qsizetype>(units.size() / 2));
+  return QString(reinterpret_cast<const QChar*>(units.data()),
+                 static_cast<qsizetype>(units.size() / 2));
 }
 
 net::Text to_text(const QString& string) {

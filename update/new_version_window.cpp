@@ -32,14 +32,40 @@ constexpr QColor kVersionColor{40, 90, 160};
 const ui::ControlTable& window_layout() {
   using ui::ControlKind;
   static const ui::ControlTable table{
-      {"透明标签6", ControlKind::TransparentLabel, {}, {-32, 8, 368, 160}, "啊呜~有新版本啦~",
-       {"方正喵呜体", 32, true}, kTitleColor},
-      {"透明标签3", ControlKind::TransparentLabel, {}, {80, 176, 160, 64}, "关闭", {"微软雅黑", 21, true},
+      {"透明标签6",
+       ControlKind::TransparentLabel,
+       {},
+       {-32, 8, 368, 160},
+       "啊呜~有新版本啦~",
+       {"方正喵呜体", 32, true},
+       kTitleColor},
+      {"透明标签3",
+       ControlKind::TransparentLabel,
+       {},
+       {80, 176, 160, 64},
+       "关闭",
+       {"微软雅黑", 21, true},
        kCloseColor},
-      {"透明标签2", ControlKind::TransparentLabel, {}, {312, 176, 160, 64}, "点击下载", {"微软雅黑", 21, true},
+      {"透明标签2",
+       ControlKind::TransparentLabel,
+       {},
+       {312, 176, 160, 64},
+       "点击下载",
+       {"微软雅黑", 21, true},
        kDownloadColor},
-      {"透明标签1", ControlKind::TransparentLabel, {}, {328, 16, 104, 24}, "版本：", {}, kVersionColor},
-      {"升级模块_标签1", ControlKind::Label, {}, {432, 16, 70, 24}, "1.0", {"微软雅黑", 16, false},
+      {"透明标签1",
+       ControlKind::TransparentLabel,
+       {},
+       {328, 16, 104, 24},
+       "版本：",
+       {},
+       kVersionColor},
+      {"升级模块_标签1",
+       ControlKind::Label,
+       {},
+       {432, 16, 70, 24},
+       "1.0",
+       {"微软雅黑", 16, false},
        kVersionColor},
   };
   return table;
@@ -48,16 +74,17 @@ const ui::ControlTable& window_layout() {
 // Only web addresses go to the browser: the address comes from the network.
 bool is_web_address(const QString& address) {
   const QUrl url(address, QUrl::StrictMode);
-  return url.isValid() && (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"));
+  return url.isValid() &&
+         (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"));
 }
 
 }  // namespace
 
-NewVersionWindow::NewVersionWindow(UpdateClient& client, std::function<void(int exit_code)> end_program,
-                                   QWidget* parent)
-    : QDialog(parent,
-              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
+NewVersionWindow::NewVersionWindow(UpdateClient& client,
+                                   std::function<void(int exit_code)> end_program, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
       client_(client),
       end_program_(std::move(end_program)) {
   static const bool resources_registered = (register_update_resources(), true);
@@ -72,7 +99,8 @@ NewVersionWindow::NewVersionWindow(UpdateClient& client, std::function<void(int 
   // "版本：" sits on one line with the version number.
   for (const char* name : {"透明标签6", "透明标签3", "透明标签2"})
     static_cast<QLabel*>(controls.value(QString::fromUtf8(name)))->setAlignment(Qt::AlignCenter);
-  static_cast<QLabel*>(controls.value(QStringLiteral("透明标签1")))->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  static_cast<QLabel*>(controls.value(QStringLiteral("透明标签1")))
+      ->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   close_label_ = controls.value(QStringLiteral("透明标签3"));
   download_label_ = controls.value(QStringLiteral("透明标签2"));
   for (QWidget* label : {close_label_, download_label_}) {
@@ -148,7 +176,8 @@ void NewVersionWindow::close_pressed() {
 }
 
 void NewVersionWindow::download_pressed() {
-  if (const QString address = ui::to_qstring(client_.get_download_address()); is_web_address(address))
+  if (const QString address = ui::to_qstring(client_.get_download_address());
+      is_web_address(address))
     ui::open_address(address);
   end_program_(0);
   close();

@@ -12,7 +12,8 @@ constexpr std::size_t kVersionFields = 5;
 constexpr std::size_t kExampleFields = 3;
 
 // Splits a reply at every "|". Double-byte GBK characters are stepped over whole, so a trail
-// byte equal to "|" never splits. A trailing separator adds no empty piece; the empty reply has none.
+// byte equal to "|" never splits. A trailing separator adds no empty piece; the empty reply has
+// none.
 net::TextArray split_reply(const net::Text& reply) {
   net::TextArray pieces;
   std::size_t start = 0;
@@ -33,7 +34,8 @@ net::TextArray split_reply(const net::Text& reply) {
 }  // namespace
 
 UpdateClient::UpdateClient(net::Text service_host, ShowMessage show_message)
-    : base_address_("http://" + std::move(service_host) + "/api"), show_message_(std::move(show_message)) {}
+    : base_address_("http://" + std::move(service_host) + "/api"),
+      show_message_(std::move(show_message)) {}
 
 UpdateClient::~UpdateClient() = default;
 
@@ -42,7 +44,8 @@ std::unique_ptr<UpdateClient> UpdateClient::copy() const {
 }
 
 void UpdateClient::连接(const net::Text& app_id, const net::Text& version) {
-  const net::TextArray fields = split_reply(request("/checkVersion?id=" + app_id + "&version=" + version));
+  const net::TextArray fields =
+      split_reply(request("/checkVersion?id=" + app_id + "&version=" + version));
   // A short reply (the empty one of an unreachable service included) says nothing about a newer
   // version: none of it is stored, and the client answers as connected with no newer version.
   const bool complete = fields.size() >= kVersionFields;
@@ -59,7 +62,8 @@ void UpdateClient::连接(const net::Text& app_id, const net::Text& version) {
 }
 
 net::Text UpdateClient::request(const net::Text& path) {
-  return net::utf8_to_gbk(net::http_request(base_address_ + path, {.method = 0, .timeout_seconds = 2}));
+  return net::utf8_to_gbk(
+      net::http_request(base_address_ + path, {.method = 0, .timeout_seconds = 2}));
 }
 
 net::Text UpdateClient::get_new_version() const { return guard() ? new_version_ : net::Text(); }
@@ -68,7 +72,9 @@ bool UpdateClient::get_has_new_version() const { return guard() && has_new_versi
 
 bool UpdateClient::get_forced() const { return guard() && forced_; }
 
-net::Text UpdateClient::get_download_address() const { return guard() ? download_address_ : net::Text(); }
+net::Text UpdateClient::get_download_address() const {
+  return guard() ? download_address_ : net::Text();
+}
 
 net::Text UpdateClient::get_app_id() const { return guard() ? app_id_ : net::Text(); }
 
@@ -85,7 +91,8 @@ net::Text UpdateClient::get_visit() { return example_text("visit"); }
 
 net::Text UpdateClient::fetch_example(const net::Text& key) {
   if (!guard()) return {};
-  const net::TextArray fields = split_reply(request("/getExample?id=" + app_id_ + "&data=remark|notice|visit"));
+  const net::TextArray fields =
+      split_reply(request("/getExample?id=" + app_id_ + "&data=remark|notice|visit"));
   // A short reply stores nothing, so the next getter asks again.
   if (fields.size() < kExampleFields) return {};
   remark_ = fields[0];
@@ -97,7 +104,8 @@ net::Text UpdateClient::fetch_example(const net::Text& key) {
 
 bool UpdateClient::guard() const {
   if (connected_) return true;
-  static const net::Text message = net::utf8_to_gbk("请先调用实例方法【连接】进行初始化后才可以使用此方法");
+  static const net::Text message =
+      net::utf8_to_gbk("请先调用实例方法【连接】进行初始化后才可以使用此方法");
   static const net::Text caption = net::utf8_to_gbk("信息：");
   if (show_message_) show_message_(message, caption);
   return false;

@@ -9,11 +9,12 @@
 namespace update {
 
 // Asks the update service ("http://<host>/api") for the state of one application and keeps the
-// answer for the rest of the run. Replies are UTF-8 texts of fields separated by "|", stored as GBK.
-// Getters marked "guarded" refuse before 连接 has run: they show a message through the function
-// given at construction and answer the empty text or false.
+// answer for the rest of the run. Replies are UTF-8 texts of fields separated by "|", stored as
+// GBK. Getters marked "guarded" refuse before 连接 has run: they show a message through the
+// function given at construction and answer the empty text or false.
 //
-// Virtual operations keep a fixed slot order: destroy (the destructor), copy, then the client's own.
+// Virtual operations keep a fixed slot order: destroy (the destructor), copy, then the client's
+// own.
 class UpdateClient {
  public:
   // Shows a message (GBK) with only an OK button and waits until the user has closed it.
@@ -31,7 +32,8 @@ class UpdateClient {
   // field of it and reports no newer version; the client still counts as connected, so the
   // getters answer silently.
   virtual void 连接(const net::Text& app_id, const net::Text& version);
-  // One GET request to the base address + path with a 2-second time-out per phase; the reply as GBK.
+  // One GET request to the base address + path with a 2-second time-out per phase; the reply as
+  // GBK.
   virtual net::Text request(const net::Text& path);
 
   virtual net::Text get_new_version() const;       // guarded

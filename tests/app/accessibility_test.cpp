@@ -1,5 +1,6 @@
 // What a screen reader finds in the five windows: every control a person can reach by keyboard or
-// pointer has an accessible name, every picture a name or a description, and Tab follows the layout.
+// pointer has an accessible name, every picture a name or a description, and Tab follows the
+// layout.
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
@@ -27,8 +28,8 @@
 namespace {
 
 QString describe(const QWidget* widget) {
-  return QStringLiteral("%1 \"%2\"").arg(QString::fromLatin1(widget->metaObject()->className()),
-                                         widget->objectName());
+  return QStringLiteral("%1 \"%2\"")
+      .arg(QString::fromLatin1(widget->metaObject()->className()), widget->objectName());
 }
 
 // The name an assistive technology reads: the accessible name, else the label that labels it.
@@ -57,7 +58,8 @@ QWidget* deepest_focus_proxy(QWidget* widget) {
 // The control a focused widget belongs to (an entry inside a drop-down list, the page view's
 // inner widget): screen readers announce the owner.
 QWidget* focus_owner(QWidget* widget) {
-  for (QWidget* ancestor = widget->parentWidget(); ancestor != nullptr; ancestor = ancestor->parentWidget()) {
+  for (QWidget* ancestor = widget->parentWidget(); ancestor != nullptr;
+       ancestor = ancestor->parentWidget()) {
     if (deepest_focus_proxy(ancestor) == widget) return focus_owner(ancestor);
   }
   return widget;
@@ -68,12 +70,14 @@ QWidget* focus_owner(QWidget* widget) {
 // widget lies inside it (a compound control such as an editable drop-down list).
 std::vector<QWidget*> tab_stops(QWidget* window) {
   std::vector<QWidget*> stops;
-  for (QWidget* widget = window->nextInFocusChain(); widget != window; widget = widget->nextInFocusChain()) {
+  for (QWidget* widget = window->nextInFocusChain(); widget != window;
+       widget = widget->nextInFocusChain()) {
     QWidget* proxy = deepest_focus_proxy(widget);
     QWidget* target = proxy != nullptr ? proxy : widget;
     const bool inside_compound = proxy != nullptr && proxy->isAncestorOf(widget);
-    if (!inside_compound && widget->window() == window && widget->isVisible() && widget->isEnabled() &&
-        target->isEnabled() && (target->focusPolicy() & Qt::TabFocus) == Qt::TabFocus)
+    if (!inside_compound && widget->window() == window && widget->isVisible() &&
+        widget->isEnabled() && target->isEnabled() &&
+        (target->focusPolicy() & Qt::TabFocus) == Qt::TabFocus)
       stops.push_back(widget);
   }
   return stops;
@@ -96,9 +100,11 @@ void expect_every_reachable_control_named(QWidget* window) {
                                  (widget->testAttribute(Qt::WA_SetCursor) &&
                                   widget->cursor().shape() == Qt::PointingHandCursor);
     if (answers_pointer) {
-      EXPECT_FALSE(spoken_name(widget).isEmpty()) << "control without a name: " << describe(widget).toStdString();
+      EXPECT_FALSE(spoken_name(widget).isEmpty())
+          << "control without a name: " << describe(widget).toStdString();
     }
-    if (auto* label = qobject_cast<QLabel*>(widget); label != nullptr && !label->pixmap().isNull()) {
+    if (auto* label = qobject_cast<QLabel*>(widget);
+        label != nullptr && !label->pixmap().isNull()) {
       EXPECT_FALSE(spoken_name(label).isEmpty() && spoken_description(label).isEmpty())
           << "picture without a name or description: " << describe(label).toStdString();
     }
@@ -111,7 +117,9 @@ QStringList names_of(const std::vector<QWidget*>& widgets) {
   return names;
 }
 
-std::string joined(const QStringList& names) { return names.join(QStringLiteral(" → ")).toStdString(); }
+std::string joined(const QStringList& names) {
+  return names.join(QStringLiteral(" → ")).toStdString();
+}
 
 class AccessibilityTest : public ::testing::Test {
  protected:
@@ -174,7 +182,8 @@ TEST_F(AccessibilityTest, InformationAndNewVersionWindowsNameTheirControls) {
 // through them from the first and comes round to it again. The window is shown and active.
 void expect_tab_round(QWidget* window, const QStringList& expected) {
   const QStringList stops = names_of(tab_stops(window));
-  EXPECT_TRUE(stops == expected) << "Tab stops " << joined(stops) << "\nexpected  " << joined(expected);
+  EXPECT_TRUE(stops == expected) << "Tab stops " << joined(stops) << "\nexpected  "
+                                 << joined(expected);
 
   window->findChild<QWidget*>(expected.first())->setFocus(Qt::OtherFocusReason);
   std::vector<QWidget*> visited;
@@ -185,8 +194,8 @@ void expect_tab_round(QWidget* window, const QStringList& expected) {
     QTest::keyClick(focused, Qt::Key_Tab);
   }
   const QStringList round = expected + QStringList{expected.first()};
-  EXPECT_TRUE(names_of(visited) == round) << "Tab went " << joined(names_of(visited)) << "\nexpected  "
-                                           << joined(round);
+  EXPECT_TRUE(names_of(visited) == round)
+      << "Tab went " << joined(names_of(visited)) << "\nexpected  " << joined(round);
 }
 
 // Tab goes down the side buttons, then through the shown page row by row, and back to the top.
@@ -219,10 +228,13 @@ TEST_F(AccessibilityTest, TabFollowsTheLayoutOfTheInformationWindows) {
     std::function<std::unique_ptr<QWidget>()> make;
     QStringList stops;
   } windows[] = {
-      {"AboutWindow", [&] { return std::make_unique<app::AboutWindow>(values_); },
+      {"AboutWindow",
+       [&] { return std::make_unique<app::AboutWindow>(values_); },
        {"超级按钮2", "超级按钮1", "编辑框1"}},
       {"AuthorWindow", [&] { return std::make_unique<app::AuthorWindow>(values_); }, {"图形按钮1"}},
-      {"AgreementWindow", [] { return std::make_unique<app::AgreementWindow>(); }, {"编辑框1", "编辑框2"}},
+      {"AgreementWindow",
+       [] { return std::make_unique<app::AgreementWindow>(); },
+       {"编辑框1", "编辑框2"}},
   };
   for (const auto& each : windows) {
     SCOPED_TRACE(each.window);

@@ -63,7 +63,9 @@ Control* find(const QWidget* window, const char* name) {
 }
 
 // Windows closed during a test are deleted on the next pass of the loop; do it now.
-void delete_closed_windows() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+void delete_closed_windows() {
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
 
 int visible_windows_of(const char* class_name) {
   int count = 0;
@@ -120,14 +122,33 @@ std::vector<ExpectedWindow> expected_windows() {
        "关于助手",
        {528, 320},
        {
-           {"透明标签1", "ui::TransparentLabel", {56, -8, 400, 88}, "关于栎湾腕舟助手", miaowu, 35, false, green},
-           {"透明标签2", "ui::TransparentLabel", {360, 0, 136, 48}, "bete", miaowu, 20, false, QColor(192, 192, 192)},
+           {"透明标签1",
+            "ui::TransparentLabel",
+            {56, -8, 400, 88},
+            "关于栎湾腕舟助手",
+            miaowu,
+            35,
+            false,
+            green},
+           {"透明标签2",
+            "ui::TransparentLabel",
+            {360, 0, 136, 48},
+            "bete",
+            miaowu,
+            20,
+            false,
+            QColor(192, 192, 192)},
            {"超级按钮2", "ui::FlatButton", {416, 40, 56, 16}, "简体中文", {}, 0, false, {}},
            {"超级按钮1", "ui::FlatButton", {472, 40, 56, 16}, "English", {}, 0, false, {}},
-           {"编辑框1", "QPlainTextEdit", {8, 64, 512, 232},
+           {"编辑框1",
+            "QPlainTextEdit",
+            {8, 64, 512, 232},
             "栎湾云腕舟助手(以下简称\"助手\")\n1.助手不会收集您的个人信息\n2.助手软件完全免费\n"
             "3.助手官方QQ群：200000002\n",
-            miaowu, 32, false, red},
+            miaowu,
+            32,
+            false,
+            red},
            {"超级链接框1", "ui::HyperlinkLabel", {0, 296, 96, 24}, "关于作者", kai, 14, false, {}},
        }},
       {"author",
@@ -136,11 +157,24 @@ std::vector<ExpectedWindow> expected_windows() {
        {420, 150},
        {
            {"图片框2", "QLabel", {8, 8, 50, 50}, "", {}, 0, false, {}},
-           {"透明标签1", "ui::TransparentLabel", {64, 24, 96, 32}, "栎湾小舟", kai, 19, false, QColor(144, 0, 255)},
+           {"透明标签1",
+            "ui::TransparentLabel",
+            {64, 24, 96, 32},
+            "栎湾小舟",
+            kai,
+            19,
+            false,
+            QColor(144, 0, 255)},
            {"图片框1", "QLabel", {168, 24, 89, 20}, "", {}, 0, false, {}},
            {"图片框3", "QLabel", {264, 24, 41, 22}, "", {}, 0, false, {}},
-           {"透明标签2", "ui::TransparentLabel", {8, 64, 400, 40}, "爱折腾手表的小程序员，愿大家玩得开心！", kai, 19,
-            false, red},
+           {"透明标签2",
+            "ui::TransparentLabel",
+            {8, 64, 400, 40},
+            "爱折腾手表的小程序员，愿大家玩得开心！",
+            kai,
+            19,
+            false,
+            red},
            {"图形按钮1", "QPushButton", {80, 112, 77, 22}, "QQ交谈", {}, 0, false, {}},
            {"超级链接框1", "ui::HyperlinkLabel", {248, 112, 64, 24}, "QQ音乐", {}, 0, false, {}},
        }},
@@ -149,8 +183,22 @@ std::vector<ExpectedWindow> expected_windows() {
        "小天才协议",
        {582, 341},
        {
-           {"编辑框1", "QPlainTextEdit", {8, 8, 280, 328}, app::terms_of_use_text(), kai, 16, true, green},
-           {"编辑框2", "QPlainTextEdit", {296, 8, 280, 328}, app::copyright_notice_text(), kai, 16, true, green},
+           {"编辑框1",
+            "QPlainTextEdit",
+            {8, 8, 280, 328},
+            app::terms_of_use_text(),
+            kai,
+            16,
+            true,
+            green},
+           {"编辑框2",
+            "QPlainTextEdit",
+            {296, 8, 280, 328},
+            app::copyright_notice_text(),
+            kai,
+            16,
+            true,
+            green},
        }},
   };
 }
@@ -172,7 +220,8 @@ TEST_F(InformationWindowsTest, EachWindowHasItsTableOfControlsInAFixedCentredFra
     EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
     EXPECT_FALSE(flags.testFlag(Qt::WindowStaysOnTopHint));
     // Centred as it is shown; the frame's own margins are known only afterwards.
-    const QPoint off_centre = window->frameGeometry().center() - window->screen()->availableGeometry().center();
+    const QPoint off_centre =
+        window->frameGeometry().center() - window->screen()->availableGeometry().center();
     EXPECT_LE(std::abs(off_centre.x()), 4);
     EXPECT_LE(std::abs(off_centre.y()), 4);
 
@@ -236,9 +285,11 @@ TEST_F(InformationWindowsTest, AboutTextsAreHeldByteForByte) {
   const net::Text chinese = app::about_text_chinese(kValues);
   EXPECT_EQ(chinese, net::utf8_to_gbk(kChineseTextUtf8));
   // One-byte ASCII parentheses and quotation marks, a two-byte full-width colon.
-  EXPECT_NE(chinese.find("(\xD2\xD4"), net::Text::npos);           // "(以"
+  EXPECT_NE(chinese.find("(\xD2\xD4"), net::Text::npos);              // "(以"
   EXPECT_NE(chinese.find("\"\xD6\xFA\xCA\xD6\")"), net::Text::npos);  // "\"助手\")"
-  EXPECT_NE(chinese.find("QQ\xC8\xBA\xA3\xBA" "200000002\r\n"), net::Text::npos);  // "QQ群："
+  EXPECT_NE(chinese.find("QQ\xC8\xBA\xA3\xBA"
+                         "200000002\r\n"),
+            net::Text::npos);  // "QQ群："
   EXPECT_EQ(chinese.substr(chinese.size() - 2), "\r\n");
 }
 
@@ -249,8 +300,8 @@ TEST_F(InformationWindowsTest, LanguageButtonsReplaceTheWholeTextAndEachItemStar
 
   const QStringList english_lines{"A Wristboat assistant (hereinafter referred to as assistant)",
                                   "1. The assistant will not collect your personal information",
-                                  "2. The assistant software is completely free", "3. Official QQ group: 200000002",
-                                  ""};
+                                  "2. The assistant software is completely free",
+                                  "3. Official QQ group: 200000002", ""};
   const QStringList chinese_lines{"栎湾云腕舟助手(以下简称\"助手\")", "1.助手不会收集您的个人信息",
                                   "2.助手软件完全免费", "3.助手官方QQ群：200000002", ""};
   struct Step {
@@ -382,7 +433,8 @@ TEST_F(ProgramLifeTest, MenuOpensEachInformationWindowOnce) {
 // ---- Author window ------------------------------------------------------------------------
 
 TEST_F(InformationWindowsTest, ChatButtonAndSongLinkOpenTheirAddresses) {
-  EXPECT_EQ(app::qq_chat_address(kValues), "http://wpa.qq.com/msgrd?v=3&uin=20002&site=qq&menu=yes");
+  EXPECT_EQ(app::qq_chat_address(kValues),
+            "http://wpa.qq.com/msgrd?v=3&uin=20002&site=qq&menu=yes");
   EXPECT_EQ(app::song_page_address(kValues),
             "https://i.y.qq.com/v8/playsong.html?songid=200000002&source=yqq#wechat_redirect");
 
@@ -393,7 +445,8 @@ TEST_F(InformationWindowsTest, ChatButtonAndSongLinkOpenTheirAddresses) {
   };
   const Case cases[] = {
       {"图形按钮1", false, "http://wpa.qq.com/msgrd?v=3&uin=20002&site=qq&menu=yes"},
-      {"超级链接框1", true, "https://i.y.qq.com/v8/playsong.html?songid=200000002&source=yqq#wechat_redirect"},
+      {"超级链接框1", true,
+       "https://i.y.qq.com/v8/playsong.html?songid=200000002&source=yqq#wechat_redirect"},
   };
   AuthorWindow* author = ui::open_modeless<AuthorWindow>(kValues);
   for (const Case& c : cases) {
@@ -422,7 +475,8 @@ TEST_F(InformationWindowsTest, EveryPictureIsDecodedAtItsSize) {
       {"图片框3", ":/info/author_badge_rank.jpg", {41, 22}},
       {"图形按钮1", ":/info/author_chat_button.jpg", {77, 22}},
   };
-  AuthorWindow* author = ui::open_modeless<AuthorWindow>(kValues);  // its resources are registered now
+  AuthorWindow* author =
+      ui::open_modeless<AuthorWindow>(kValues);  // its resources are registered now
   for (const Case& c : cases) {
     SCOPED_TRACE(c.control);
     const QImage picture = ui::load_jpeg(QString::fromUtf8(c.resource));

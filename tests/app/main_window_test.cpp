@@ -1,4 +1,5 @@
-// The main window: its layout, page switching, Esc, the link catalogue, the menu and the mail label.
+// The main window: its layout, page switching, Esc, the link catalogue, the menu and the mail
+// label.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -104,12 +105,20 @@ TEST_F(MainWindowTest, EveryControlHasItsPlaceTextFontAndColour) {
       {"编辑框4", {176, 272, 320, 32}, "", "方正喵呜体", 20, {}},
       {"按钮4", {360, 328, 128, 32}, "领取", "楷体", 16, {}},
       {"超级链接框2", {8, 360, 96, 16}, "获取KEY", "楷体", 14, QColor(0, 0, 255)},
-      {"透明标签12", {16, 96, 544, 240},
-       "立志做最全的资源网，投稿或建议请联系官方QQ，素材来源网络，如发现侵权请立即联系QQ并出示证明，一经确实，"
+      {"透明标签12",
+       {16, 96, 544, 240},
+       "立志做最全的资源网，投稿或建议请联系官方QQ，素材来源网络，如发现侵权请立即联系QQ并出示证明"
+       "，一经确实，"
        "本站将立即删除内容！",
-       "方正喵呜体", 35, red},
-      {"透明标签13", {8, 24, 552, 24}, "密码:5678，也可浏览器复制：https://127.0.0.1:1/b00uamx8j", "方正喵呜体",
-       19, red},
+       "方正喵呜体",
+       35,
+       red},
+      {"透明标签13",
+       {8, 24, 552, 24},
+       "密码:5678，也可浏览器复制：https://127.0.0.1:1/b00uamx8j",
+       "方正喵呜体",
+       19,
+       red},
       {"高级选择夹1", {136, 0, 568, 384}, "", nullptr, 0, {}},
   };
   for (const ExpectedControl& row : expected) {
@@ -124,7 +133,8 @@ TEST_F(MainWindowTest, EveryControlHasItsPlaceTextFontAndColour) {
     }
     if (row.color) {
       const bool editable = qobject_cast<QComboBox*>(control) || qobject_cast<QLineEdit*>(control);
-      EXPECT_EQ(control->palette().color(editable ? QPalette::Text : QPalette::WindowText), *row.color);
+      EXPECT_EQ(control->palette().color(editable ? QPalette::Text : QPalette::WindowText),
+                *row.color);
     }
   }
 }
@@ -153,8 +163,9 @@ TEST_F(MainWindowTest, WindowFrameCaptionAndPages) {
 
 TEST_F(MainWindowTest, SideButtonsSelectTheirPages) {
   auto* pages = find<QTabWidget>("高级选择夹1");
-  const std::pair<const char*, int> mapping[] = {{"超级按钮2", 1}, {"超级按钮4", 2}, {"超级按钮5", 4},
-                                                 {"超级按钮3", 3}, {"超级按钮3", 3}, {"超级按钮1", 0}};
+  const std::pair<const char*, int> mapping[] = {{"超级按钮2", 1}, {"超级按钮4", 2},
+                                                 {"超级按钮5", 4}, {"超级按钮3", 3},
+                                                 {"超级按钮3", 3}, {"超级按钮1", 0}};
   for (const auto& [button, page] : mapping) {
     QTest::mouseClick(find<QAbstractButton>(button), Qt::LeftButton);
     EXPECT_EQ(pages->currentIndex(), page) << button;
@@ -189,11 +200,14 @@ TEST_F(MainWindowTest, EveryCatalogueRowOpensExactlyItsAddressOnce) {
   const QString jingyan = "https://jingyan.baidu.com/article/";
   const QString pan = "https://pan.baidu.com/s/";
   const CatalogueCase cases[] = {
-      {"代码区组合框", "按钮1", 0, "小天才安装第三方软件", jingyan + "656db918baf04fa281249cd7.html"},
+      {"代码区组合框", "按钮1", 0, "小天才安装第三方软件",
+       jingyan + "656db918baf04fa281249cd7.html"},
       {"代码区组合框", "按钮1", 1, "小天才拨号代码大全", jingyan + "27fa7326d88bba07f8271f8f.html"},
       {"代码区组合框", "按钮1", 2, "小天才连接ADB", jingyan + "4b07be3c0b2a1809b280f361.html"},
-      {"代码区组合框", "按钮1", 3, "小天才自定义主题与壁纸", jingyan + "9f63fb91f10e9b89410f0e25.html"},
-      {"代码区组合框", "按钮1", 4, "小天才Z系列自定义铃声", jingyan + "73c3ce28cab5b5a40343d9e5.html"},
+      {"代码区组合框", "按钮1", 3, "小天才自定义主题与壁纸",
+       jingyan + "9f63fb91f10e9b89410f0e25.html"},
+      {"代码区组合框", "按钮1", 4, "小天才Z系列自定义铃声",
+       jingyan + "73c3ce28cab5b5a40343d9e5.html"},
       {"代码区组合框", "按钮1", 5, "小天才卸载预装软件", jingyan + "d621e8dae7233c6964913f42.html"},
       {"系统区组合框", "按钮2", 0, "小天才Y03", pan + "1sNhWTDOSLw254tn3Sr4xEg"},
       {"系统区组合框", "按钮2", 1, "小天才D1", pan + "1NXVLZOm0qA-o5P3v6s4lSg"},
@@ -227,7 +241,8 @@ TEST_F(MainWindowTest, NoSelectionOrTypedTextOpensNothingAndEachClickOpensOnce) 
   QTest::mouseClick(find<QAbstractButton>("按钮2"), Qt::LeftButton);
   EXPECT_TRUE(recorder.opened.isEmpty());
 
-  for (const QChar character : QStringLiteral("小天才D1")) {  // typed, as an input method delivers it
+  for (const QChar character :
+       QStringLiteral("小天才D1")) {  // typed, as an input method delivers it
     QKeyEvent key(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(character));
     QApplication::sendEvent(list->lineEdit(), &key);
   }

@@ -86,7 +86,9 @@ class CodeService {
 };
 
 // The mail account the maker's values log in with.
-SmtpPeer::Account account_of(const app::MakerValues& values) { return {values.mail_user, values.mail_auth_code}; }
+SmtpPeer::Account account_of(const app::MakerValues& values) {
+  return {values.mail_user, values.mail_auth_code};
+}
 
 const QString kSuccess = QStringLiteral("成功！请添加QQ！");
 const QString kMismatch = QStringLiteral("校验码错误");
@@ -111,7 +113,8 @@ class PointsClaimTest : public ::testing::Test {
     page_ = std::make_unique<QWidget>();
     button_ = new QPushButton(QStringLiteral("领取"), page_.get());
     button_->setObjectName(QStringLiteral("按钮4"));
-    for (auto [entry, name] : {std::pair{&claim_id_, "编辑框1"}, {&code_, "编辑框3"}, {&qq_, "编辑框4"}}) {
+    for (auto [entry, name] :
+         {std::pair{&claim_id_, "编辑框1"}, {&code_, "编辑框3"}, {&qq_, "编辑框4"}}) {
       *entry = new QLineEdit(page_.get());
       (*entry)->setObjectName(QString::fromUtf8(name));
     }
@@ -164,7 +167,8 @@ TEST_F(PointsClaimTest, MatchingCodeInTheMainWindowSendsTheClaimMail) {
 
   expect_box(boxes.seen(), kSuccess);
   EXPECT_EQ(program.verification_code(), "4711");
-  EXPECT_EQ(service_.requests(), std::vector<std::string>{std::string("POST ") + kCodePath + " body="});
+  EXPECT_EQ(service_.requests(),
+            std::vector<std::string>{std::string("POST ") + kCodePath + " body="});
   const auto mails = smtp_.mails();
   ASSERT_EQ(mails.size(), 1u);
   EXPECT_EQ(mails[0].subject, "积分发放！");
@@ -210,15 +214,17 @@ TEST_P(PointsClaimCodes, CodeDecidesWhetherTheMailGoes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, PointsClaimCodes,
-    ::testing::Values(
-        CodeCase{"Match", "{xtcjym\"4711\"jym}", "4711", "4711", kSuccess},
-        CodeCase{"OneDigitChanged", "{xtcjym\"4711\"jym}", "4712", "4711", kMismatch},
-        CodeCase{"TextAroundTheMarkers", "ok: {xtcjym\"-815\"jym} thanks", "-815", "-815", kSuccess},
-        CodeCase{"FirstOfTwoCodesCounts", "{xtcjym\"1111\"jym}{xtcjym\"2222\"jym}", "1111", "1111", kSuccess},
-        CodeCase{"SecondOfTwoCodesIsWrong", "{xtcjym\"1111\"jym}{xtcjym\"2222\"jym}", "2222", "1111", kMismatch},
-        CodeCase{"NoMarkers", "4711", "4711", "", kNoCode},
-        CodeCase{"NoRightMarker", "{xtcjym\"4711", "", "", kNoCode},
-        CodeCase{"EmptyCodeBetweenMarkers", "{xtcjym\"\"jym}", "", "", kNoCode}),
+    ::testing::Values(CodeCase{"Match", "{xtcjym\"4711\"jym}", "4711", "4711", kSuccess},
+                      CodeCase{"OneDigitChanged", "{xtcjym\"4711\"jym}", "4712", "4711", kMismatch},
+                      CodeCase{"TextAroundTheMarkers", "ok: {xtcjym\"-815\"jym} thanks", "-815",
+                               "-815", kSuccess},
+                      CodeCase{"FirstOfTwoCodesCounts", "{xtcjym\"1111\"jym}{xtcjym\"2222\"jym}",
+                               "1111", "1111", kSuccess},
+                      CodeCase{"SecondOfTwoCodesIsWrong", "{xtcjym\"1111\"jym}{xtcjym\"2222\"jym}",
+                               "2222", "1111", kMismatch},
+                      CodeCase{"NoMarkers", "4711", "4711", "", kNoCode},
+                      CodeCase{"NoRightMarker", "{xtcjym\"4711", "", "", kNoCode},
+                      CodeCase{"EmptyCodeBetweenMarkers", "{xtcjym\"\"jym}", "", "", kNoCode}),
     [](const ::testing::TestParamInfo<CodeCase>& test) { return std::string(test.param.name); });
 
 TEST_F(PointsClaimTest, ServiceDownWithAnEmptyEntrySendsNothing) {
@@ -242,7 +248,8 @@ struct MailFailureCase {
 
 void PrintTo(const MailFailureCase& c, std::ostream* out) { *out << c.name; }
 
-class PointsClaimMailFailures : public PointsClaimTest, public ::testing::WithParamInterface<MailFailureCase> {};
+class PointsClaimMailFailures : public PointsClaimTest,
+                                public ::testing::WithParamInterface<MailFailureCase> {};
 
 TEST_P(PointsClaimMailFailures, ShowTheFailureAndNotTheSuccess) {
   std::optional<SmtpPeer> refusing;
@@ -321,7 +328,8 @@ TEST_F(PointsClaimTest, DuringASlowReplyTheButtonIsOffAndTheWindowKeepsWorking) 
     EXPECT_FALSE(sample.button_enabled);
     EXPECT_EQ(sample.cursor, Qt::BusyCursor);
   }
-  EXPECT_GT(paints_at_last_sample, paints_at_first_sample.value_or(0)) << "the page was not repainted";
+  EXPECT_GT(paints_at_last_sample, paints_at_first_sample.value_or(0))
+      << "the page was not repainted";
   EXPECT_TRUE(button_->isEnabled());
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
   EXPECT_EQ(service_.requests().size(), 1u);

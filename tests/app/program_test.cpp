@@ -50,7 +50,8 @@ TEST_F(ProgramTest, StartUpAsksTheUpdateServiceOnceBeforeTheWindowIsShown) {
   app::MainWindow window(values_, program);
   EXPECT_FALSE(window.isVisible());
   ASSERT_EQ(service_.requests().size(), 1u);
-  EXPECT_EQ(service_.requests()[0], "/api/checkVersion?id=00112233445566778899aabbccddeeff&version=1.1");
+  EXPECT_EQ(service_.requests()[0],
+            "/api/checkVersion?id=00112233445566778899aabbccddeeff&version=1.1");
 }
 
 }  // namespace

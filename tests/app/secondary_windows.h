@@ -21,12 +21,14 @@ struct WindowMaker {
 };
 
 // The three information windows and the new-version window (with a connected client).
-inline std::vector<WindowMaker> secondary_windows(const app::MakerValues& values, update::UpdateClient& client) {
+inline std::vector<WindowMaker> secondary_windows(const app::MakerValues& values,
+                                                  update::UpdateClient& client) {
   return {
       {"AboutWindow", [&values] { return std::make_unique<app::AboutWindow>(values); }},
       {"AuthorWindow", [&values] { return std::make_unique<app::AuthorWindow>(values); }},
       {"AgreementWindow", [] { return std::make_unique<app::AgreementWindow>(); }},
-      {"NewVersionWindow", [&client] { return std::make_unique<update::NewVersionWindow>(client, [](int) {}); }},
+      {"NewVersionWindow",
+       [&client] { return std::make_unique<update::NewVersionWindow>(client, [](int) {}); }},
   };
 }
 

@@ -48,7 +48,8 @@ class UpdateStartUpTest : public ::testing::Test {
   // Runs the program's start-up with the service answering `reply`. `on_dialog` acts on the
   // new-version window once it is shown; the main window is closed as soon as it is shown. Every
   // wait is bounded: after 15 s the windows are closed and the loop ends with 99.
-  StartUp start_up(const std::string& reply, const std::function<void(NewVersionWindow&)>& on_dialog) {
+  StartUp start_up(const std::string& reply,
+                   const std::function<void(NewVersionWindow&)>& on_dialog) {
     service_.set_reply(reply);
     StartUp seen;
     bool acted = false;
@@ -90,7 +91,8 @@ class UpdateStartUpTest : public ::testing::Test {
 };
 
 TEST_F(UpdateStartUpTest, NoNewerVersionShowsMainWindowOnly) {
-  const StartUp seen = start_up("false|false|x|http://dl.example/v2.exe|2.0", [](NewVersionWindow&) {});
+  const StartUp seen =
+      start_up("false|false|x|http://dl.example/v2.exe|2.0", [](NewVersionWindow&) {});
   EXPECT_FALSE(seen.dialog_shown);
   EXPECT_TRUE(seen.main_window_shown);
   EXPECT_EQ(seen.exit_code, 0);

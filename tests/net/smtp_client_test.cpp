@@ -25,7 +25,8 @@ const SmtpPeer::Account kAccount{"30003", "abcdefghijklmnop"};
 constexpr const char* kMailbox = "30003@mail.test.example";
 
 std::string decode_base64(const std::string& text) {
-  static const std::string digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  static const std::string digits =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   std::string out;
   std::uint32_t bits = 0;
   int count = 0;
@@ -46,7 +47,8 @@ net::MailMessage claim_mail() {
 }
 
 net::SmtpServer server_at(int port, const SmtpPeer::Account& account = kAccount) {
-  return {.host = "127.0.0.1", .port = port, .user_name = account.user, .password = account.password};
+  return {
+      .host = "127.0.0.1", .port = port, .user_name = account.user, .password = account.password};
 }
 
 TEST(SmtpClient, DeliversTheMailWithLoginAndGbkEncoding) {
@@ -114,7 +116,8 @@ TEST(SmtpClient, SubjectWordsEndOnWholeCharactersAndLinesStayShort) {
   std::string joined;
   int words = 0;
   const std::regex word("=\\?GBK\\?B\\?([A-Za-z0-9+/=]*)\\?=");
-  for (auto it = std::sregex_iterator(head.begin(), head.end(), word); it != std::sregex_iterator(); ++it) {
+  for (auto it = std::sregex_iterator(head.begin(), head.end(), word); it != std::sregex_iterator();
+       ++it) {
     const std::string piece = decode_base64((*it)[1]);
     // Each word alone converts back without a broken character.
     EXPECT_EQ(net::utf8_to_gbk(net::gbk_to_utf8(piece)), piece);
@@ -124,7 +127,8 @@ TEST(SmtpClient, SubjectWordsEndOnWholeCharactersAndLinesStayShort) {
   }
   EXPECT_GT(words, 1);
   EXPECT_EQ(joined, mail.subject);
-  for (std::size_t begin = 0, end; (end = text.find("\r\n", begin)) != std::string::npos; begin = end + 2)
+  for (std::size_t begin = 0, end; (end = text.find("\r\n", begin)) != std::string::npos;
+       begin = end + 2)
     EXPECT_LE(end - begin, 76u) << text.substr(begin, end - begin);
   const std::string body = text.substr(text.find("\r\n\r\n") + 4);
   EXPECT_EQ(decode_base64(body), mail.body);
@@ -161,7 +165,8 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, SmtpClientFailure,
     ::testing::Values(FailureCase{"ServerDown", false, false, kAccount},
                       FailureCase{"LoginRefused", true, true, kAccount},
-                      FailureCase{"WrongPassword", true, false, {kAccount.user, "wrongwrongwrongw"}}),
+                      FailureCase{
+                          "WrongPassword", true, false, {kAccount.user, "wrongwrongwrongw"}}),
     [](const ::testing::TestParamInfo<FailureCase>& test) { return std::string(test.param.name); });
 
 // Records when the GUI hook runs while it exists.
@@ -176,7 +181,8 @@ class PumpRecorder {
   std::size_t count() const { return times_.size(); }
   Clock::duration longest_gap() const {
     Clock::duration longest{};
-    for (std::size_t i = 1; i < times_.size(); ++i) longest = std::max(longest, times_[i] - times_[i - 1]);
+    for (std::size_t i = 1; i < times_.size(); ++i)
+      longest = std::max(longest, times_[i] - times_[i - 1]);
     return std::max(longest, times_.empty() ? Clock::duration{} : times_.front() - started_);
   }
 

@@ -7,7 +7,8 @@
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  // The web engine refuses to run as root without its sandbox switch; a normal user keeps the sandbox.
+  // The web engine refuses to run as root without its sandbox switch; a normal user keeps the
+  // sandbox.
   if (geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
   qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
           "--disable-background-networking --disable-component-update --no-first-run");

@@ -40,7 +40,8 @@ std::vector<std::string> lines_of(const std::string& text) {
 std::string read_first_line(int fd, Clock::time_point deadline) {
   std::string line;
   while (line.find('\n') == std::string::npos) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     if (left.count() <= 0) return {};
     pollfd ready{.fd = fd, .events = POLLIN, .revents = 0};
     if (poll(&ready, 1, static_cast<int>(left.count())) <= 0) continue;
@@ -74,8 +75,9 @@ SmtpPeer::SmtpPeer(Account account, Behaviour behaviour) {
 
   const std::string script = WRISTBOAT_SOURCE_DIR "/tests/support/smtp_peer.py";
   const std::string directory = directory_.string();
-  std::vector<std::string> arguments{WRISTBOAT_PYTHON, script, "--directory", directory,
-                                     "--user", account.user, "--password", account.password};
+  std::vector<std::string> arguments{WRISTBOAT_PYTHON, script,          "--directory",
+                                     directory,        "--user",        account.user,
+                                     "--password",     account.password};
   if (behaviour.refuse_login) arguments.emplace_back("--refuse-login");
   arguments.emplace_back("--reply-delay");
   arguments.push_back(std::to_string(std::chrono::duration<double>(behaviour.reply_delay).count()));
@@ -131,7 +133,8 @@ std::vector<ReceivedMail> SmtpPeer::mails() const {
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(directory_, error)) {
     const std::string name = entry.path().filename().string();
-    if (!name.empty() && std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    if (!name.empty() &&
+        std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
       numbered.emplace_back(std::atoi(name.c_str()), entry.path());
   }
   std::sort(numbered.begin(), numbered.end());

@@ -1,4 +1,5 @@
-// A real SMTP server with login on loopback (aiosmtpd under the system Python) that records each mail.
+// A real SMTP server with login on loopback (aiosmtpd under the system Python) that records each
+// mail.
 #pragma once
 
 #include <sys/types.h>
@@ -12,15 +13,15 @@ namespace test_support {
 
 // One accepted mail as the server saw it.
 struct ReceivedMail {
-  std::string raw;                     // the message bytes after DATA
-  std::string mail_from;               // envelope sender
-  std::vector<std::string> rcpt_tos;   // envelope recipients
-  std::string login;                   // the user name that logged in
-  std::string password;                // and its password
-  std::string subject;                 // Subject as a mail reader decodes it, UTF-8
-  std::string content_type;            // media type of the body (text/plain)
-  std::string charset;                 // charset of the body as its Content-Type names it
-  std::string body;                    // body bytes with the transfer encoding undone
+  std::string raw;                    // the message bytes after DATA
+  std::string mail_from;              // envelope sender
+  std::vector<std::string> rcpt_tos;  // envelope recipients
+  std::string login;                  // the user name that logged in
+  std::string password;               // and its password
+  std::string subject;                // Subject as a mail reader decodes it, UTF-8
+  std::string content_type;           // media type of the body (text/plain)
+  std::string charset;                // charset of the body as its Content-Type names it
+  std::string body;                   // body bytes with the transfer encoding undone
 };
 
 // How a SmtpPeer deviates from a plain, prompt server.

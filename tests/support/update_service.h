@@ -8,7 +8,9 @@
 #include <thread>
 #include <vector>
 
-namespace httplib { class Server; }
+namespace httplib {
+class Server;
+}
 
 namespace test_support {
 

@@ -22,8 +22,9 @@ QImage four_colours(int width, int height) {
   QImage image(width, height, QImage::Format_RGB32);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x)
-      image.setPixel(x, y, y < height / 2 ? (x < width / 2 ? qRgb(220, 30, 30) : qRgb(30, 200, 40))
-                                          : (x < width / 2 ? qRgb(20, 40, 210) : qRgb(250, 250, 250)));
+      image.setPixel(x, y,
+                     y < height / 2 ? (x < width / 2 ? qRgb(220, 30, 30) : qRgb(30, 200, 40))
+                                    : (x < width / 2 ? qRgb(20, 40, 210) : qRgb(250, 250, 250)));
   return image;
 }
 
@@ -57,7 +58,8 @@ TEST(JpegImage, BadBytesGiveNullImage) {
   QByteArray no_image_data = good;
   no_image_data.truncate(good.indexOf("\xFF\xDA"));  // headers only, up to the start of scan
   QByteArray huge = good;
-  const qsizetype frame = huge.indexOf("\xFF\xC0");  // baseline frame: height and width at +5 and +7
+  const qsizetype frame =
+      huge.indexOf("\xFF\xC0");  // baseline frame: height and width at +5 and +7
   ASSERT_GT(frame, 0);
   huge[frame + 5] = huge[frame + 6] = huge[frame + 7] = huge[frame + 8] = '\xFF';
 
@@ -82,7 +84,8 @@ TEST(JpegImage, ScrambledBytesNeverCrash) {
     QByteArray bytes = good;
     const int changes = 1 + random.bounded(8);
     for (int change = 0; change < changes; ++change)
-      bytes[random.bounded(static_cast<int>(bytes.size()))] = static_cast<char>(random.bounded(256));
+      bytes[random.bounded(static_cast<int>(bytes.size()))] =
+          static_cast<char>(random.bounded(256));
     const QImage image = ui::decode_jpeg(bytes);
     if (!image.isNull()) {
       EXPECT_FALSE(image.size().isEmpty());

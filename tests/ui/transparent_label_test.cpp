@@ -19,7 +19,10 @@ TEST(TransparentLabel, ShowsTheWholeTextAsToolTipOnlyWhenItDoesNotFit) {
   const Case cases[] = {
       {"fits on one line", "官方积分获取", {512, 64}, false},
       {"wraps and fits", "立志做最全的资源网，投稿或建议请联系官方QQ", {200, 120}, false},
-      {"cut below", "密码:1234，也可浏览器复制：https://share.example.com/b00uamx8j", {552, 24}, true},
+      {"cut below",
+       "密码:1234，也可浏览器复制：https://share.example.com/b00uamx8j",
+       {552, 24},
+       true},
   };
   for (const Case& each : cases) {
     SCOPED_TRACE(each.label);

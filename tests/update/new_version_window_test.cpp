@@ -10,9 +10,9 @@
 #include <QScreen>
 #include <QSoundEffect>
 #include <QTest>
-#include <QtEndian>
 #include <QTimer>
 #include <QWebEngineView>
+#include <QtEndian>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -39,7 +39,8 @@ constexpr int kBoundMs = 20000;  // no case waits longer than this for anything
 bool wait_until(const std::function<bool()>& done, int bound_ms = kBoundMs) {
   QElapsedTimer clock;
   clock.start();
-  while (!done() && clock.elapsed() < bound_ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  while (!done() && clock.elapsed() < bound_ms)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
   return done();
 }
 
@@ -61,7 +62,8 @@ class NewVersionTest : public ::testing::Test {
   }
 
   std::unique_ptr<update::UpdateClient> make_client() {
-    return std::make_unique<update::UpdateClient>(service_.host(), [this](const Text&, const Text&) { ++messages_; });
+    return std::make_unique<update::UpdateClient>(
+        service_.host(), [this](const Text&, const Text&) { ++messages_; });
   }
 
   // check_for_update on a fresh client with the service answering `reply`; `while_open` acts on the
@@ -107,7 +109,8 @@ class NewVersionTest : public ::testing::Test {
 };
 
 TEST_F(NewVersionTest, NoNewerVersionShowsNothing) {
-  for (const char* reply : {"false|true|x|http://dl.example/v2.exe|2.0", "", "true|true|x|http://dl.example/"}) {
+  for (const char* reply :
+       {"false|true|x|http://dl.example/v2.exe|2.0", "", "true|true|x|http://dl.example/"}) {
     EXPECT_FALSE(check(reply, [](NewVersionWindow& window) { window.close(); })) << reply;
   }
   EXPECT_EQ(windows_shown_, 0);
@@ -117,8 +120,9 @@ TEST_F(NewVersionTest, NoNewerVersionShowsNothing) {
 }
 
 TEST_F(NewVersionTest, CheckWithoutWindowOnlyReports) {
-  EXPECT_TRUE(check("true|true|x|http://dl.example/v2.exe|2.0", [](NewVersionWindow& window) { window.close(); },
-                    false));
+  EXPECT_TRUE(check(
+      "true|true|x|http://dl.example/v2.exe|2.0", [](NewVersionWindow& window) { window.close(); },
+      false));
   EXPECT_EQ(windows_shown_, 0);
 }
 
@@ -164,8 +168,13 @@ TEST_F(NewVersionTest, DownloadLabelOpensAddressAndEndsProgram) {
 }
 
 TEST_F(NewVersionTest, DownloadAddressOtherThanWebIsNotOpened) {
-  const char* const others[] = {"file:///etc/passwd", "ftp://dl.example/v2.exe", "javascript:alert(1)",
-                                "mailto:someone@example.com", "", "dl.example/v2.exe", "http://[broken"};
+  const char* const others[] = {"file:///etc/passwd",
+                                "ftp://dl.example/v2.exe",
+                                "javascript:alert(1)",
+                                "mailto:someone@example.com",
+                                "",
+                                "dl.example/v2.exe",
+                                "http://[broken"};
   const char* const schemes[] = {"file", "ftp", "javascript"};
   for (const char* scheme : schemes) QDesktopServices::setUrlHandler(scheme, &browser_, "record");
   for (const char* address : others) {
@@ -180,7 +189,8 @@ TEST_F(NewVersionTest, DownloadAddressOtherThanWebIsNotOpened) {
 }
 
 TEST_F(NewVersionTest, TitleBarCloseJustClosesEvenWhenForced) {
-  EXPECT_TRUE(check("true|true|x|http://dl.example/v2.exe|2.0", [](NewVersionWindow& window) { window.close(); }));
+  EXPECT_TRUE(check("true|true|x|http://dl.example/v2.exe|2.0",
+                    [](NewVersionWindow& window) { window.close(); }));
   EXPECT_EQ(windows_shown_, 1);
   EXPECT_TRUE(exit_codes_.empty());
 }
@@ -314,10 +324,11 @@ TEST_F(NewVersionTest, DraggedByItsBackground) {
   const QPoint start = window.pos();
   const QPointF inside(500, 260);  // background, clear of every label
   const QPointF global = window.mapToGlobal(inside);
-  QMouseEvent down(QEvent::MouseButtonPress, inside, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(&window, &down);
-  QMouseEvent drag(QEvent::MouseMove, inside, global + QPointF(40, 25), Qt::NoButton, Qt::LeftButton,
+  QMouseEvent down(QEvent::MouseButtonPress, inside, global, Qt::LeftButton, Qt::LeftButton,
                    Qt::NoModifier);
+  QCoreApplication::sendEvent(&window, &down);
+  QMouseEvent drag(QEvent::MouseMove, inside, global + QPointF(40, 25), Qt::NoButton,
+                   Qt::LeftButton, Qt::NoModifier);
   QCoreApplication::sendEvent(&window, &drag);
   EXPECT_EQ(window.pos(), start + QPoint(40, 25));
 }
@@ -341,10 +352,10 @@ TEST_F(NewVersionTest, AssetsHaveTheirForms) {
   const auto u32 = [&](int at) { return qFromLittleEndian<quint32>(wave.constData() + at); };
   EXPECT_EQ(wave.left(4), "RIFF");
   EXPECT_EQ(wave.mid(8, 8), "WAVEfmt ");
-  EXPECT_EQ(u16(20), 1);         // PCM
-  EXPECT_EQ(u16(22), 1);         // mono
-  EXPECT_EQ(u32(24), 22050u);    // samples per second
-  EXPECT_EQ(u16(34), 8);         // bits per sample
+  EXPECT_EQ(u16(20), 1);       // PCM
+  EXPECT_EQ(u16(22), 1);       // mono
+  EXPECT_EQ(u32(24), 22050u);  // samples per second
+  EXPECT_EQ(u16(34), 8);       // bits per sample
   EXPECT_EQ(wave.mid(36, 4), "data");
   EXPECT_EQ(u32(40), 24593u);
 }

@@ -28,7 +28,8 @@ class UpdateClientTest : public ::testing::Test {
   }
   std::size_t requests_starting_with(const std::string& prefix) const {
     std::size_t count = 0;
-    for (const std::string& target : service_.requests()) count += target.rfind(prefix, 0) == 0 ? 1 : 0;
+    for (const std::string& target : service_.requests())
+      count += target.rfind(prefix, 0) == 0 ? 1 : 0;
     return count;
   }
 
@@ -39,7 +40,8 @@ class UpdateClientTest : public ::testing::Test {
 TEST_F(UpdateClientTest, ConnectSendsVersionRequest) {
   auto client = make_client();
   client.连接(kAppId, "1.1");
-  EXPECT_EQ(service_.requests(), std::vector<std::string>{"/api/checkVersion?id=" + kAppId + "&version=1.1"});
+  EXPECT_EQ(service_.requests(),
+            std::vector<std::string>{"/api/checkVersion?id=" + kAppId + "&version=1.1"});
   EXPECT_EQ(client.get_app_id(), kAppId);
   EXPECT_TRUE(messages_.empty());
 }
@@ -58,16 +60,18 @@ TEST_F(UpdateClientTest, TakesVersionReplyApart) {
   const Case cases[] = {
       {"five fields, both true", "true|true|notes|http://dl.example/v2.exe|2.0", true, true,
        "http://dl.example/v2.exe", "2.0"},
-      {"capitalised true is not true", "True|TRUE|x|http://dl.example/a|2.0", false, false, "http://dl.example/a",
-       "2.0"},
-      {"seven fields, no newer version", "false|true|x|http://dl.example/b|3.1|five|six", false, true,
-       "http://dl.example/b", "3.1"},
-      {"empty field 2", "true|false||http://dl.example/c|2.2", true, false, "http://dl.example/c", "2.2"},
+      {"capitalised true is not true", "True|TRUE|x|http://dl.example/a|2.0", false, false,
+       "http://dl.example/a", "2.0"},
+      {"seven fields, no newer version", "false|true|x|http://dl.example/b|3.1|five|six", false,
+       true, "http://dl.example/b", "3.1"},
+      {"empty field 2", "true|false||http://dl.example/c|2.2", true, false, "http://dl.example/c",
+       "2.2"},
       {"empty field 4 before more fields", "true|false|x|http://dl.example/d||more", true, false,
        "http://dl.example/d", ""},
-      {"trail byte equal to the separator", "true|false|x|http://dl.example/e|" + trail_bar, true, false,
-       "http://dl.example/e", trail_bar},
-      {"four fields and a trailing separator", "true|true|x|http://dl.example/f|", false, false, "", ""},
+      {"trail byte equal to the separator", "true|false|x|http://dl.example/e|" + trail_bar, true,
+       false, "http://dl.example/e", trail_bar},
+      {"four fields and a trailing separator", "true|true|x|http://dl.example/f|", false, false, "",
+       ""},
       {"four fields", "true|true|x|http://dl.example/g", false, false, "", ""},
       {"a separator only", "|", false, false, "", ""},
       {"empty reply", "", false, false, "", ""},
@@ -160,7 +164,8 @@ TEST_F(UpdateClientTest, ExampleTextsAreFetchedOnce) {
   EXPECT_EQ(client.get_notice(), net::utf8_to_gbk("公告"));
   EXPECT_EQ(client.get_visit(), net::utf8_to_gbk("访问"));
   EXPECT_EQ(requests_starting_with("/api/getExample"), 1u);
-  EXPECT_EQ(service_.requests().back(), "/api/getExample?id=" + kAppId + "&data=remark|notice|visit");
+  EXPECT_EQ(service_.requests().back(),
+            "/api/getExample?id=" + kAppId + "&data=remark|notice|visit");
 }
 
 TEST_F(UpdateClientTest, FetchExampleAlwaysAsksAndAnswersByKey) {
