@@ -33,6 +33,9 @@ struct HttpRequestOptions {
   bool add_default_headers = true;
   Bytes body_bytes{};
   bool normalize_header_names = true;
+  // Not one of the operation's fixed parameters: a bound on the whole call, every phase and
+  // every read together; below 1 means none (each phase then has only its own time-out).
+  std::int32_t overall_timeout_seconds = 0;
 };
 
 // Performs one complete HTTP or HTTPS exchange and returns the body as GBK text (re-decoded when
