@@ -7,10 +7,6 @@
 namespace net {
 namespace {
 
-// GUI events are processed at least this often while a transfer is driven; well inside the
-// 50 ms that keep a window responsive.
-constexpr std::chrono::milliseconds kPumpInterval{20};
-
 void ensure_curl_global_init() {
   static const bool initialized = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
   (void)initialized;

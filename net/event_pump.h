@@ -1,9 +1,14 @@
 // A hook through which long network waits let the GUI process its pending events.
 #pragma once
 
+#include <chrono>
 #include <functional>
 
 namespace net {
+
+// Every network wait runs the hook at least this often: well inside the 50 ms that keep a
+// window responsive.
+inline constexpr std::chrono::milliseconds kPumpInterval{20};
 
 // Installs the function that processes pending GUI events; an empty function removes it.
 // The application sets it once at start-up; net itself knows nothing of the GUI.

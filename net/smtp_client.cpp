@@ -21,9 +21,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How long the caller waits for the transfer thread before the GUI gets its turn again.
-constexpr std::chrono::milliseconds kPumpInterval{20};
-
 // Bytes of subject text per encoded word: 56 base64 characters keep "Subject: " and the word
 // within the 76 characters RFC 2047 allows on a line.
 constexpr std::size_t kSubjectBytesPerWord = 42;
