@@ -22,34 +22,26 @@ using Kind = ui::ControlKind;
 // size 532 × 354 less a thin border and a title bar.
 constexpr QSize kClientSize{528, 320};
 
+// The window's controls by layout name.
+constexpr ui::ControlName kTitle{"透明标签1"};
+constexpr ui::ControlName kBeta{"透明标签2"};
+constexpr ui::ControlName kChineseButton{"超级按钮2"};  // shows the Chinese text
+constexpr ui::ControlName kEnglishButton{"超级按钮1"};  // shows the English text
+constexpr ui::ControlName kTextBox{"编辑框1"};
+constexpr ui::ControlName kAuthorLink{"超级链接框1"};  // opens the author window
+
 ui::ControlTable about_window_controls() {
+  using ui::kClientArea;
   const QString miaowu = QStringLiteral("方正喵呜体");
-  // clang-format off: one row per control, as in the layout
+  const QString kai = QStringLiteral("楷体");
+  // clang-format off
   return {
-      {"透明标签1",
-       Kind::TransparentLabel,
-       "",
-       {56, -8, 400, 88},
-       "关于栎湾腕舟助手",
-       {miaowu, 35},
-       QColor(86, 171, 84)},
-      {"透明标签2",
-       Kind::TransparentLabel,
-       "",
-       {360, 0, 136, 48},
-       "bete",
-       {miaowu, 20},
-       QColor(192, 192, 192)},
-      {"超级按钮2", Kind::FlatButton, "", {416, 40, 56, 16}, "简体中文", {}, {}},
-      {"超级按钮1", Kind::FlatButton, "", {472, 40, 56, 16}, "English", {}, {}},
-      {"编辑框1", Kind::TextBox, "", {8, 64, 512, 232}, "", {miaowu, 32}, QColor(255, 0, 0)},
-      {"超级链接框1",
-       Kind::HyperlinkLabel,
-       "",
-       {0, 296, 96, 24},
-       "关于作者",
-       {QStringLiteral("楷体"), 14},
-       {}},
+      {kTitle,         Kind::TransparentLabel, kClientArea, {56, -8, 400, 88},  "关于栎湾腕舟助手", {miaowu, 35}, QColor(86, 171, 84)},
+      {kBeta,          Kind::TransparentLabel, kClientArea, {360, 0, 136, 48},  "bete",             {miaowu, 20}, QColor(192, 192, 192)},
+      {kChineseButton, Kind::FlatButton,       kClientArea, {416, 40, 56, 16},  "简体中文",         {},           {}},
+      {kEnglishButton, Kind::FlatButton,       kClientArea, {472, 40, 56, 16},  "English",          {},           {}},
+      {kTextBox,       Kind::TextBox,          kClientArea, {8, 64, 512, 232},  "",                 {miaowu, 32}, QColor(255, 0, 0)},
+      {kAuthorLink,    Kind::HyperlinkLabel,   kClientArea, {0, 296, 96, 24},   "关于作者",         {kai, 14},    {}},
   };
   // clang-format on
 }
@@ -84,16 +76,16 @@ net::Text about_text_english(const MakerValues& values) {
 AboutWindow::AboutWindow(const MakerValues& values, QWidget* parent)
     : QWidget(parent), values_(values) {
   setWindowTitle(QStringLiteral("关于助手"));
-  const QHash<QString, QWidget*> controls = ui::build_controls(this, about_window_controls());
-  text_box_ = qobject_cast<QPlainTextEdit*>(controls.value(QStringLiteral("编辑框1")));
+  const ui::Controls controls = ui::build_controls(this, about_window_controls());
+  text_box_ = &controls.get<QPlainTextEdit>(kTextBox);
   // The heading above the text box names it for assistive technology.
-  qobject_cast<QLabel*>(controls.value(QStringLiteral("透明标签1")))->setBuddy(text_box_);
-  connect(qobject_cast<QPushButton*>(controls.value(QStringLiteral("超级按钮2"))),
-          &QPushButton::clicked, this, [this] { show_text(about_text_chinese(values_)); });
-  connect(qobject_cast<QPushButton*>(controls.value(QStringLiteral("超级按钮1"))),
-          &QPushButton::clicked, this, [this] { show_text(about_text_english(values_)); });
-  connect(qobject_cast<ui::HyperlinkLabel*>(controls.value(QStringLiteral("超级链接框1"))),
-          &ui::HyperlinkLabel::pressed, this, [this] { ui::open_modeless<AuthorWindow>(values_); });
+  controls.get<QLabel>(kTitle).setBuddy(text_box_);
+  connect(&controls.get<QPushButton>(kChineseButton), &QPushButton::clicked, this,
+          [this] { show_text(about_text_chinese(values_)); });
+  connect(&controls.get<QPushButton>(kEnglishButton), &QPushButton::clicked, this,
+          [this] { show_text(about_text_english(values_)); });
+  connect(&controls.get<ui::HyperlinkLabel>(kAuthorLink), &ui::HyperlinkLabel::pressed, this,
+          [this] { ui::open_modeless<AuthorWindow>(values_); });
   show_text(about_text_chinese(values_));
   ui::set_fixed_frame(this, kClientSize, ui::TitleButtons::CloseOnly);
   ui::close_on_escape(this);

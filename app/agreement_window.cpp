@@ -25,13 +25,18 @@ QString resource_text(const QString& path) {
   return QString::fromUtf8(file.readAll());
 }
 
+// The window's controls by layout name.
+constexpr ui::ControlName kTermsOfUseBox{"编辑框1"};
+constexpr ui::ControlName kCopyrightNoticeBox{"编辑框2"};
+
 ui::ControlTable agreement_window_controls() {
+  using ui::kClientArea;
   const ui::FontSpec font{QStringLiteral("楷体"), 16, true};
   const QColor green{86, 171, 84};
-  // clang-format off: one row per control, as in the layout
+  // clang-format off
   return {
-      {"编辑框1", Kind::TextBox, "", {8, 8, 280, 328}, terms_of_use_text(), font, green},
-      {"编辑框2", Kind::TextBox, "", {296, 8, 280, 328}, copyright_notice_text(), font, green},
+      {kTermsOfUseBox,      Kind::TextBox, kClientArea, {8, 8, 280, 328},   terms_of_use_text(),     font, green},
+      {kCopyrightNoticeBox, Kind::TextBox, kClientArea, {296, 8, 280, 328}, copyright_notice_text(), font, green},
   };
   // clang-format on
 }
@@ -46,11 +51,11 @@ QString copyright_notice_text() {
 
 AgreementWindow::AgreementWindow(QWidget* parent) : QWidget(parent) {
   setWindowTitle(QStringLiteral("小天才协议"));
-  const QHash<QString, QWidget*> controls = ui::build_controls(this, agreement_window_controls());
+  const ui::Controls controls = ui::build_controls(this, agreement_window_controls());
   // Each text box is named by the heading its text starts with.
-  for (QWidget* control : controls) {
-    if (auto* box = qobject_cast<QPlainTextEdit*>(control))
-      box->setAccessibleName(box->toPlainText().section(QLatin1Char('\n'), 0, 0).trimmed());
+  for (const ui::ControlName name : {kTermsOfUseBox, kCopyrightNoticeBox}) {
+    QPlainTextEdit& box = controls.get<QPlainTextEdit>(name);
+    box.setAccessibleName(box.toPlainText().section(QLatin1Char('\n'), 0, 0).trimmed());
   }
   ui::set_fixed_frame(this, kClientSize, ui::TitleButtons::CloseOnly);
   ui::close_on_escape(this);

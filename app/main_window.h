@@ -4,7 +4,7 @@
 #include <QMainWindow>
 
 #include "app/maker_values.h"
-#include "app/program.h"
+#include "net/text.h"
 
 class QTabWidget;
 
@@ -13,21 +13,16 @@ namespace app {
 class MainWindow : public QMainWindow {
   Q_OBJECT
  public:
-  // Creates every control and runs the creation handler (page 0, then the update check, which
-  // may end the program through `program`). The window is shown by the caller.
-  MainWindow(const MakerValues& values, Program& program, QWidget* parent = nullptr);
+  // Creates every control, the points claim (which keeps its code in `verification_code`, which
+  // must outlive the window) and the page view, which starts loading the share. The window stays
+  // on the layout's own page 4 and hidden: the creation handler and showing are the start-up's.
+  MainWindow(const MakerValues& values, net::Text& verification_code, QWidget* parent = nullptr);
 
   QTabWidget* pages() const { return pages_; }
+  void show_page(int index);
 
  private:
-  void create_menu();
-  void create_pages();
-  void connect_side_buttons();
-  void connect_catalogue();
-  void on_created();
-
   const MakerValues& values_;
-  Program& program_;
   QTabWidget* pages_ = nullptr;
 };
 

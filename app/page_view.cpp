@@ -1,6 +1,5 @@
 #include "app/page_view.h"
 
-#include <QAuthenticator>
 #include <QChildEvent>
 #include <QCoreApplication>
 #include <QList>
@@ -8,12 +7,13 @@
 #include <QPointer>
 #include <QUrl>
 #include <QVariant>
-#include <QWebEngineCertificateError>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 #include <QWidget>
 #include <cstring>
+
+#include "ui/silent_web_page.h"
 
 namespace app {
 namespace {
@@ -75,41 +75,10 @@ class InnerWidgetWatch : public QObject {
   }
 };
 
-// A page that never opens a window of its own: JavaScript dialogs get the answer of a dismissed
-// dialog, certificate errors are refused and authentication is cancelled. It remembers the
-// address of the last hovered link, which the engine reports as status-bar text.
-class SilentPage : public QWebEnginePage {
- public:
-  explicit SilentPage(QObject* parent) : QWebEnginePage(parent) {
-    connect(this, &QWebEnginePage::linkHovered, this,
-            [this](const QString& url) { status_text_ = url; });
-    connect(this, &QWebEnginePage::certificateError, this,
-            [](QWebEngineCertificateError error) { error.rejectCertificate(); });
-    connect(this, &QWebEnginePage::authenticationRequired, this,
-            [](const QUrl&, QAuthenticator* authenticator) { *authenticator = QAuthenticator(); });
-    connect(this, &QWebEnginePage::proxyAuthenticationRequired, this,
-            [](const QUrl&, QAuthenticator* authenticator, const QString&) {
-              *authenticator = QAuthenticator();
-            });
-  }
-
-  const QString& status_text() const { return status_text_; }
-
- protected:
-  void javaScriptAlert(const QUrl&, const QString&) override {}
-  bool javaScriptConfirm(const QUrl&, const QString&) override { return false; }
-  bool javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*) override {
-    return false;
-  }
-
- private:
-  QString status_text_;
-};
-
 // Where a page that asks for a new window goes instead: the address the engine gives with the
 // request; only when it gives none, the last status-bar text. A window opened without an address
 // comes as a blank page ("about:blank", "about:blank#blocked"), which would wipe out this view.
-QUrl new_window_target(const QWebEngineNewWindowRequest& request, const SilentPage& page) {
+QUrl new_window_target(const QWebEngineNewWindowRequest& request, const ui::SilentWebPage& page) {
   const QUrl requested = request.requestedUrl();
   const bool blank =
       requested.adjusted(QUrl::RemoveFragment) == QUrl(QStringLiteral("about:blank"));
@@ -169,7 +138,7 @@ bool hook_page_window(QWidget* view, QObject* procedure) {
 }
 
 void setup_page_view(QWebEngineView* view, const QString& address) {
-  auto* page = new SilentPage(view);
+  auto* page = new ui::SilentWebPage(view);
   view->setPage(page);
   view->setZoomFactor(1.0);
   // Pages always come from the network: the engine has no offline mode to switch off.

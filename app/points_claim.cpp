@@ -20,11 +20,6 @@ constexpr const char* kCodePath = "/others/api/lp/xtcapi/jymapi.php";
 constexpr const char* kCodeLeftMarker = "{xtcjym\"";
 constexpr const char* kCodeRightMarker = "\"jym}";
 
-template <class Control>
-Control* find_control(QWidget* page, const char* name) {
-  return page->findChild<Control*>(QString::fromUtf8(name));
-}
-
 net::Text entry_text(const QLineEdit* entry) {
   return entry ? ui::to_text(entry->text()) : net::Text();
 }
@@ -40,15 +35,16 @@ class BusyCursor {
 
 }  // namespace
 
-PointsClaim::PointsClaim(QWidget* page, const MakerValues& values, net::Text& verification_code)
+PointsClaim::PointsClaim(QWidget* page, const PointsClaimControls& controls,
+                         const MakerValues& values, net::Text& verification_code)
     : QObject(page),
       values_(values),
       verification_code_(verification_code),
-      button_(find_control<QPushButton>(page, "按钮4")),
-      claim_id_(find_control<QLineEdit>(page, "编辑框1")),
-      typed_code_(find_control<QLineEdit>(page, "编辑框3")),
-      qq_number_(find_control<QLineEdit>(page, "编辑框4")) {
-  if (button_) connect(button_, &QPushButton::clicked, this, &PointsClaim::claim);
+      button_(&controls.button),
+      claim_id_(&controls.claim_id),
+      typed_code_(&controls.typed_code),
+      qq_number_(&controls.qq_number) {
+  connect(button_, &QPushButton::clicked, this, &PointsClaim::claim);
 }
 
 void PointsClaim::claim() {
@@ -89,7 +85,8 @@ void PointsClaim::claim() {
 std::optional<PointsClaim::Outcome> PointsClaim::fetch_compare_and_send(
     const QPointer<PointsClaim>& alive) {
   const net::Text url = "http://" + net::utf8_to_gbk(values_.code_service_host) + kCodePath;
-  net::Text reply = net::http_request(url, {.method = 1});
+  // Bounded as a whole, whatever the per-phase time-outs: a slow service cannot hold a claim.
+  net::Text reply = net::http_request(url, {.method = 1, .overall_timeout_seconds = 120});
   if (!alive) return std::nullopt;
   verification_code_ = std::move(reply);
   verification_code_ =

@@ -15,12 +15,21 @@ class QWidget;
 
 namespace app {
 
+// The controls of page 2 a claim reads and drives.
+struct PointsClaimControls {
+  QPushButton& button;    // 按钮4, "领取"
+  QLineEdit& claim_id;    // 编辑框1
+  QLineEdit& typed_code;  // 编辑框3
+  QLineEdit& qq_number;   // 编辑框4
+};
+
 class PointsClaim : public QObject {
   Q_OBJECT
  public:
-  // Finds 按钮4, 编辑框1, 编辑框3 and 编辑框4 among the page's descendants and claims on 按钮4's
-  // clicks. The page becomes the parent; verification_code must outlive it.
-  PointsClaim(QWidget* page, const MakerValues& values, net::Text& verification_code);
+  // Claims on each click of the button. The page becomes the parent; verification_code must
+  // outlive it.
+  PointsClaim(QWidget* page, const PointsClaimControls& controls, const MakerValues& values,
+              net::Text& verification_code);
 
   // Runs one claim to its message box. While it runs, 按钮4 is disabled, the cursor shows work in
   // progress and a further call returns at once.

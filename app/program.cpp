@@ -1,11 +1,13 @@
 #include "app/program.h"
 
 #include <QApplication>
+#include <QThread>
 
 #include "app/main_window.h"
 #include "ui/message_box.h"
 #include "ui/text_qt.h"
 #include "ui/window_opening.h"
+#include "update/check_for_update.h"
 
 namespace app {
 
@@ -37,13 +39,23 @@ void Program::end_program(int exit_code) {
   ended_ = true;
   exit_code_ = exit_code;
   exit_cleanup();
-  QCoreApplication::exit(exit_code);
+  // Only a running loop is told to end: told outside any loop, Qt would end the next one at once.
+  if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(exit_code);
+}
+
+bool run_creation_handler(MainWindow& window, Program& program, const MakerValues& values) {
+  window.show_page(0);  // the layout starts on page 4
+  const update::UpdateCheck update = update::check_for_update(
+      program.update_client(), values.app_id, kProgramVersion, /*show_window=*/true);
+  // The new-version window is gone by now, and nothing holds the update client any more.
+  if (update.end_program) program.end_program(update.exit_code);
+  return !program.ended();
 }
 
 int run_program(const MakerValues& values) {
-  Program program(values);
-  MainWindow window(values, program);  // runs its creation handler, which may end the program
-  if (program.ended()) return program.exit_code();
+  Program program(values);                                 // update_client, verification_code
+  MainWindow window(values, program.verification_code());  // controls and the page view
+  if (!run_creation_handler(window, program, values)) return program.exit_code();
   ui::center_on_screen(&window);
   window.show();
   return QApplication::exec();

@@ -1,4 +1,4 @@
-// The program's life: its two program-wide values, exit_cleanup and the ways it ends.
+// The program's life: its two program-wide values, exit_cleanup, the ways it ends and start-up.
 #pragma once
 
 #include <QMetaObject>
@@ -9,6 +9,11 @@
 #include "update/update_client.h"
 
 namespace app {
+
+class MainWindow;
+
+// The version this program reports to the update service.
+inline constexpr char kProgramVersion[] = "1.1";
 
 // Created once at start-up, before any window. Holds update_client and verification_code;
 // exit_cleanup runs exactly once, when the program ends by either path: its last window
@@ -27,8 +32,8 @@ class Program {
   void exit_cleanup();
   bool exit_cleanup_done() const { return exit_cleanup_done_; }
 
-  // Ends the program at once with the code: exit_cleanup, then every running event loop ends
-  // and the start-up shows no window.
+  // Ends the program at once with the code: exit_cleanup, then every running event loop ends.
+  // Later calls change nothing.
   void end_program(int exit_code);
   bool ended() const { return ended_; }
   int exit_code() const { return exit_code_; }
@@ -41,6 +46,12 @@ class Program {
   bool ended_ = false;
   int exit_code_ = 0;
 };
+
+// The main window's creation handler, run after its controls exist and before it is first
+// shown: page 0, then the update check, whose new-version window may end the program. When it
+// did, the program has ended (exit_cleanup has run) and the answer is false: the window must
+// never be shown. True when start-up goes on.
+bool run_creation_handler(MainWindow& window, Program& program, const MakerValues& values);
 
 // Start-up after the GUI runtime exists: Program, MainWindow with its creation handler, then
 // the message loop while a window of the program exists. Returns the exit code.

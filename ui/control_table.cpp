@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <utility>
 
 #include "ui/flat_button.h"
 #include "ui/hyperlink_label.h"
@@ -86,22 +87,47 @@ QFont font_of(const FontSpec& wanted, const QFont& fallback) {
   return font;
 }
 
-QHash<QString, QWidget*> build_controls(QWidget* root, const ControlTable& table,
-                                        const QHash<QString, QWidget*>& containers) {
-  QHash<QString, QWidget*> controls = containers;
+void Controls::missing_control(ControlName name, const char* class_name) {
+  qFatal("no control %s of class %s in this window", name.layout(), class_name);
+}
+
+BuiltControls try_build_controls(QWidget* root, const ControlTable& table,
+                                 const Controls& containers) {
+  BuiltControls built{containers, {}};
   for (const ControlSpec& row : table) {
-    QWidget* parent = row.parent.isEmpty() ? root : controls.value(row.parent, root);
+    if (row.name.empty()) {
+      built.error = QStringLiteral("a control without a name");
+      break;
+    }
+    if (built.controls.contains(row.name)) {
+      built.error = QStringLiteral("%1: the name is used twice").arg(row.name.text());
+      break;
+    }
+    QWidget* parent = root;
+    if (!row.parent.empty()) {
+      parent = built.controls.find(row.parent);
+      if (parent == nullptr) {
+        built.error =
+            QStringLiteral("%1: unknown parent %2").arg(row.name.text(), row.parent.text());
+        break;
+      }
+    }
     QWidget* control = create_control(row, parent);
-    control->setObjectName(row.name);
+    control->setObjectName(row.name.text());
     control->setGeometry(row.place);
     control->setFont(font_of(row.font, parent->font()));
     if (row.color) apply_color(control, row.kind, *row.color);
     // Buttons, labels and group boxes are read out by the text they show at the time, so their
     // names follow later changes of text; pictures carry their text as name or description.
-    controls.insert(row.name, control);
+    built.controls.add(row.name, control);
   }
-  for (const QString& name : containers.keys()) controls.remove(name);
-  return controls;
+  return built;
+}
+
+Controls build_controls(QWidget* root, const ControlTable& table, const Controls& containers) {
+  BuiltControls built = try_build_controls(root, table, containers);
+  if (!built.error.isEmpty()) qFatal("layout table: %s", qUtf8Printable(built.error));
+  return std::move(built.controls);
 }
 
 }  // namespace ui

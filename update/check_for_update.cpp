@@ -1,19 +1,31 @@
 #include "update/check_for_update.h"
 
+#include "ui/text_qt.h"
 #include "ui/window_opening.h"
-#include "update/new_version_window.h"
 
 namespace update {
 
-bool check_for_update(UpdateClient& client, const net::Text& app_id, const net::Text& version,
-                      bool show_window, const std::function<void(int exit_code)>& end_program) {
+NewVersion new_version_of(const UpdateClient& client) {
+  return NewVersion{
+      .version = ui::to_qstring(client.get_new_version()),
+      .notes_address = ui::to_qstring(client.notes_page_address()),
+      .download_address = ui::to_qstring(client.get_download_address()),
+      .forced = client.get_forced(),
+  };
+}
+
+UpdateCheck check_for_update(UpdateClient& client, const net::Text& app_id,
+                             const net::Text& version, bool show_window) {
+  UpdateCheck outcome;
   client.连接(app_id, version);
-  if (!client.get_has_new_version()) return false;
-  if (show_window) {
-    NewVersionWindow window(client, end_program);
-    ui::open_modal(window);
-  }
-  return true;
+  outcome.newer_version = client.get_has_new_version();
+  if (!outcome.newer_version || !show_window) return outcome;
+  NewVersionWindow window(new_version_of(client), [&outcome](int exit_code) {
+    outcome.end_program = true;
+    outcome.exit_code = exit_code;
+  });
+  ui::open_modal(window);
+  return outcome;
 }
 
 }  // namespace update

@@ -12,7 +12,8 @@
 #include "ui/control_table.h"
 #include "ui/jpeg_image.h"
 #include "ui/open_address.h"
-#include "ui/text_qt.h"
+#include "ui/silent_web_page.h"
+#include "ui/web_address.h"
 
 // The window's picture and sound live in a static library: register them before first use.
 // Q_INIT_RESOURCE must be expanded outside any namespace.
@@ -29,63 +30,38 @@ constexpr QColor kCloseColor{88, 108, 128};
 constexpr QColor kDownloadColor{232, 76, 61};
 constexpr QColor kVersionColor{40, 90, 160};
 
+// The window's controls by layout name.
+constexpr ui::ControlName kTitleLabel{"透明标签6"};
+constexpr ui::ControlName kCloseLabel{"透明标签3"};
+constexpr ui::ControlName kDownloadLabel{"透明标签2"};
+constexpr ui::ControlName kVersionCaption{"透明标签1"};
+constexpr ui::ControlName kVersionLabel{"升级模块_标签1"};
+constexpr ui::ControlName kNotesView{"超文本浏览框1"};
+
 const ui::ControlTable& window_layout() {
   using ui::ControlKind;
+  using ui::kClientArea;
+  const QString yahei = QStringLiteral("微软雅黑");
+  // clang-format off
   static const ui::ControlTable table{
-      {"透明标签6",
-       ControlKind::TransparentLabel,
-       {},
-       {-32, 8, 368, 160},
-       "啊呜~有新版本啦~",
-       {"方正喵呜体", 32, true},
-       kTitleColor},
-      {"透明标签3",
-       ControlKind::TransparentLabel,
-       {},
-       {80, 176, 160, 64},
-       "关闭",
-       {"微软雅黑", 21, true},
-       kCloseColor},
-      {"透明标签2",
-       ControlKind::TransparentLabel,
-       {},
-       {312, 176, 160, 64},
-       "点击下载",
-       {"微软雅黑", 21, true},
-       kDownloadColor},
-      {"透明标签1",
-       ControlKind::TransparentLabel,
-       {},
-       {328, 16, 104, 24},
-       "版本：",
-       {},
-       kVersionColor},
-      {"升级模块_标签1",
-       ControlKind::Label,
-       {},
-       {432, 16, 70, 24},
-       "1.0",
-       {"微软雅黑", 16, false},
-       kVersionColor},
+      {kTitleLabel,     ControlKind::TransparentLabel, kClientArea, {-32, 8, 368, 160}, "啊呜~有新版本啦~", {"方正喵呜体", 32, true}, kTitleColor},
+      {kCloseLabel,     ControlKind::TransparentLabel, kClientArea, {80, 176, 160, 64}, "关闭",             {yahei, 21, true},        kCloseColor},
+      {kDownloadLabel,  ControlKind::TransparentLabel, kClientArea, {312, 176, 160, 64}, "点击下载",        {yahei, 21, true},        kDownloadColor},
+      {kVersionCaption, ControlKind::TransparentLabel, kClientArea, {328, 16, 104, 24}, "版本：",           {},                       kVersionColor},
+      {kVersionLabel,   ControlKind::Label,            kClientArea, {432, 16, 70, 24},  "1.0",              {yahei, 16, false},       kVersionColor},
   };
+  // clang-format on
   return table;
-}
-
-// Only web addresses go to the browser: the address comes from the network.
-bool is_web_address(const QString& address) {
-  const QUrl url(address, QUrl::StrictMode);
-  return url.isValid() &&
-         (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"));
 }
 
 }  // namespace
 
-NewVersionWindow::NewVersionWindow(UpdateClient& client,
-                                   std::function<void(int exit_code)> end_program, QWidget* parent)
+NewVersionWindow::NewVersionWindow(NewVersion shown, std::function<void(int exit_code)> end_program,
+                                   QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
-      client_(client),
+      shown_(std::move(shown)),
       end_program_(std::move(end_program)) {
   static const bool resources_registered = (register_update_resources(), true);
   Q_UNUSED(resources_registered);
@@ -94,23 +70,25 @@ NewVersionWindow::NewVersionWindow(UpdateClient& client,
   resize(533, 281);
   background_ = ui::load_jpeg(kBackground);
 
-  const QHash<QString, QWidget*> controls = ui::build_controls(this, window_layout());
+  const ui::Controls controls = ui::build_controls(this, window_layout());
   // The big labels centre their text, so the title that starts left of the window stays whole;
   // "版本：" sits on one line with the version number.
-  for (const char* name : {"透明标签6", "透明标签3", "透明标签2"})
-    static_cast<QLabel*>(controls.value(QString::fromUtf8(name)))->setAlignment(Qt::AlignCenter);
-  static_cast<QLabel*>(controls.value(QStringLiteral("透明标签1")))
-      ->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  close_label_ = controls.value(QStringLiteral("透明标签3"));
-  download_label_ = controls.value(QStringLiteral("透明标签2"));
+  for (const ui::ControlName name : {kTitleLabel, kCloseLabel, kDownloadLabel})
+    controls.get<QLabel>(name).setAlignment(Qt::AlignCenter);
+  controls.get<QLabel>(kVersionCaption).setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  close_label_ = &controls.get<QLabel>(kCloseLabel);
+  download_label_ = &controls.get<QLabel>(kDownloadLabel);
+  QLabel& version_label = controls.get<QLabel>(kVersionLabel);
   for (QWidget* label : {close_label_, download_label_}) {
     label->setCursor(Qt::PointingHandCursor);
     label->installEventFilter(this);
   }
 
-  // The release-notes page is loaded but never shown: the view lies hidden outside the window.
+  // The release-notes page is loaded but never shown: the view lies hidden outside the window,
+  // and its page raises no dialog of any kind.
   auto* notes_view = new QWebEngineView(this);
-  notes_view->setObjectName(QStringLiteral("超文本浏览框1"));
+  notes_view->setObjectName(kNotesView.text());
+  notes_view->setPage(new ui::SilentWebPage(notes_view));
   notes_view->setGeometry(-232, 304, 360, 200);
   notes_view->hide();
 
@@ -119,9 +97,8 @@ NewVersionWindow::NewVersionWindow(UpdateClient& client,
   chime->setSource(kChime);
   chime->play();
 
-  notes_view->setUrl(QUrl(ui::to_qstring(client_.notes_page_address())));
-  static_cast<QLabel*>(controls.value(QStringLiteral("升级模块_标签1")))
-      ->setText(ui::to_qstring(client_.get_new_version()));
+  notes_view->setUrl(QUrl(shown_.notes_address));
+  version_label.setText(shown_.version);
 }
 
 bool NewVersionWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -171,14 +148,17 @@ void NewVersionWindow::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void NewVersionWindow::close_pressed() {
-  if (client_.get_forced()) end_program_(0);
+  if (acted_) return;
+  acted_ = true;
+  if (shown_.forced) end_program_(0);
   close();
 }
 
 void NewVersionWindow::download_pressed() {
-  if (const QString address = ui::to_qstring(client_.get_download_address());
-      is_web_address(address))
-    ui::open_address(address);
+  if (acted_) return;
+  acted_ = true;
+  // The address comes from the network: only an absolute web address reaches the browser.
+  if (ui::is_web_address(shown_.download_address)) ui::open_address(shown_.download_address);
   end_program_(0);
   close();
 }

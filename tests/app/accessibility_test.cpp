@@ -139,7 +139,8 @@ class AccessibilityTest : public ::testing::Test {
 };
 
 TEST_F(AccessibilityTest, EveryPageOfTheMainWindowNamesItsControls) {
-  app::MainWindow window(values_, *program_);
+  app::MainWindow window(values_, program_->verification_code());
+  app::run_creation_handler(window, *program_, values_);
   window.show();
   for (int page = 0; page < window.pages()->count(); ++page) {
     SCOPED_TRACE(page);
@@ -149,7 +150,8 @@ TEST_F(AccessibilityTest, EveryPageOfTheMainWindowNamesItsControls) {
 }
 
 TEST_F(AccessibilityTest, MenuItemsAreNamed) {
-  app::MainWindow window(values_, *program_);
+  app::MainWindow window(values_, program_->verification_code());
+  app::run_creation_handler(window, *program_, values_);
   window.show();
   QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(window.menuBar());
   ASSERT_NE(bar, nullptr);
@@ -210,7 +212,8 @@ TEST_F(AccessibilityTest, TabFollowsTheLayoutOfTheMainWindow) {
       {2, {"编辑框1", "编辑框3", "编辑框4", "按钮4"}},
       {3, {}},
   };
-  app::MainWindow window(values_, *program_);
+  app::MainWindow window(values_, program_->verification_code());
+  app::run_creation_handler(window, *program_, values_);
   window.show();
   window.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&window));

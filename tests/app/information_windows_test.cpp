@@ -396,7 +396,8 @@ QAction* menu_item(const QMainWindow& window, const QString& text) {
 
 TEST_F(ProgramLifeTest, ClosingTheMainWindowLeavesTheProgramRunningUntilTheAboutWindowCloses) {
   app::Program program(values_);
-  app::MainWindow main_window(values_, program);
+  app::MainWindow main_window(values_, program.verification_code());
+  app::run_creation_handler(main_window, program, values_);
   main_window.show();
   QPointer<AboutWindow> about;
   bool ran_after_main_window_closed = false;
@@ -419,7 +420,8 @@ TEST_F(ProgramLifeTest, ClosingTheMainWindowLeavesTheProgramRunningUntilTheAbout
 
 TEST_F(ProgramLifeTest, MenuOpensEachInformationWindowOnce) {
   app::Program program(values_);
-  app::MainWindow main_window(values_, program);
+  app::MainWindow main_window(values_, program.verification_code());
+  app::run_creation_handler(main_window, program, values_);
   main_window.show();
   for (int round = 0; round < 2; ++round) {
     menu_item(main_window, QStringLiteral("软件说明"))->trigger();

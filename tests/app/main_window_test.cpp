@@ -32,7 +32,8 @@ class MainWindowTest : public ::testing::Test {
   void SetUp() override {
     values_ = test_support::loopback_values(service_.host());
     program_ = std::make_unique<app::Program>(values_);
-    window_ = std::make_unique<app::MainWindow>(values_, *program_);
+    window_ = std::make_unique<app::MainWindow>(values_, program_->verification_code());
+    app::run_creation_handler(*window_, *program_, values_);
     window_->show();
   }
 

@@ -503,7 +503,7 @@ TEST_F(PageViewTest, MainWindowViewStartsLoadingTheShareAtOnce) {
   app::MakerValues values = test_support::loopback_values(updates.host());
   values.share_host = "127.0.0.1:" + std::to_string(share.serverPort());
   app::Program program(values);
-  app::MainWindow window(values, program);  // created, never shown
+  app::MainWindow window(values, program.verification_code());  // created, never shown
 
   auto* view = window.findChild<QWebEngineView*>(QStringLiteral("超文本浏览框1"));
   ASSERT_NE(view, nullptr);

@@ -118,7 +118,8 @@ class PointsClaimTest : public ::testing::Test {
       *entry = new QLineEdit(page_.get());
       (*entry)->setObjectName(QString::fromUtf8(name));
     }
-    claim_ = new app::PointsClaim(page_.get(), values_, verification_code_);
+    claim_ = new app::PointsClaim(page_.get(), {*button_, *claim_id_, *code_, *qq_}, values_,
+                                  verification_code_);
     page_->show();
   }
 
@@ -155,7 +156,8 @@ class PointsClaimTest : public ::testing::Test {
 TEST_F(PointsClaimTest, MatchingCodeInTheMainWindowSendsTheClaimMail) {
   service_.set_reply("{xtcjym\"4711\"jym}");
   app::Program program(values_);
-  app::MainWindow window(values_, program);
+  app::MainWindow window(values_, program.verification_code());
+  app::run_creation_handler(window, program, values_);
   window.show();
   test_support::MessageBoxAnswerer boxes;
 

@@ -23,7 +23,8 @@ class ProgramTest : public ::testing::Test {
 
 TEST_F(ProgramTest, ClosingTheLastWindowEndsTheLoopWithCodeZeroAndCleansUpOnce) {
   app::Program program(values_);
-  app::MainWindow window(values_, program);
+  app::MainWindow window(values_, program.verification_code());
+  app::run_creation_handler(window, program, values_);
   ASSERT_FALSE(program.ended());
   window.show();
   QTimer::singleShot(0, &window, &QWidget::close);
@@ -47,7 +48,8 @@ TEST_F(ProgramTest, EndProgramCleansUpOnceAndLeavesTheRunningLoopWithItsCode) {
 
 TEST_F(ProgramTest, StartUpAsksTheUpdateServiceOnceBeforeTheWindowIsShown) {
   app::Program program(values_);
-  app::MainWindow window(values_, program);
+  app::MainWindow window(values_, program.verification_code());
+  app::run_creation_handler(window, program, values_);
   EXPECT_FALSE(window.isVisible());
   ASSERT_EQ(service_.requests().size(), 1u);
   EXPECT_EQ(service_.requests()[0],

@@ -10,6 +10,7 @@
 #include "app/agreement_window.h"
 #include "app/author_window.h"
 #include "app/maker_values.h"
+#include "update/check_for_update.h"
 #include "update/new_version_window.h"
 #include "update/update_client.h"
 
@@ -28,7 +29,10 @@ inline std::vector<WindowMaker> secondary_windows(const app::MakerValues& values
       {"AuthorWindow", [&values] { return std::make_unique<app::AuthorWindow>(values); }},
       {"AgreementWindow", [] { return std::make_unique<app::AgreementWindow>(); }},
       {"NewVersionWindow",
-       [&client] { return std::make_unique<update::NewVersionWindow>(client, [](int) {}); }},
+       [&client] {
+         return std::make_unique<update::NewVersionWindow>(update::new_version_of(client),
+                                                           [](int) {});
+       }},
   };
 }
 

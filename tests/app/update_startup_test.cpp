@@ -1,6 +1,7 @@
 // Start-up with the update check: the new-version window comes before the main window, or ends
 // the program so that the main window is never shown.
 #include <QApplication>
+#include <QMouseEvent>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -85,6 +86,20 @@ class UpdateStartUpTest : public ::testing::Test {
     QTest::mousePress(control, Qt::LeftButton, Qt::NoModifier, control->rect().center());
   }
 
+  // Queues `count` left-button clicks (press and release) on the label, none handled yet.
+  static void post_clicks(QWidget& window, const char* label, int count) {
+    QWidget* control = window.findChild<QWidget*>(QString::fromUtf8(label));
+    ASSERT_NE(control, nullptr) << label;
+    const QPointF at = QRectF(control->rect()).center();
+    for (int click = 0; click < count; ++click) {
+      for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QCoreApplication::postEvent(
+            control, new QMouseEvent(type, at, control->mapToGlobal(at), Qt::LeftButton,
+                                     Qt::LeftButton, Qt::NoModifier));
+      }
+    }
+  }
+
   test_support::UpdateService service_;
   test_support::UrlRecorder browser_;
   app::MakerValues values_ = test_support::loopback_values(service_.host());
@@ -131,6 +146,22 @@ TEST_F(UpdateStartUpTest, DownloadOpensAddressAndEndsProgram) {
   EXPECT_EQ(browser_.opened, QStringList{"https://dl.example/wristboat-2.0.exe"});
 }
 
+// With a forced update, two clicks queued on "关闭" or "点击下载" before the window has gone: the
+// first ends the program, the second finds nothing to act on (the update client is gone by then).
+TEST_F(UpdateStartUpTest, TwoQueuedClicksOnAForcedUpdateEndTheProgramOnce) {
+  for (const char* label : {"透明标签3", "透明标签2"}) {
+    SCOPED_TRACE(label);
+    browser_.opened.clear();
+    const StartUp seen =
+        start_up("true|true|x|https://dl.example/wristboat-2.0.exe|2.0",
+                 [label](NewVersionWindow& dialog) { post_clicks(dialog, label, 2); });
+    EXPECT_TRUE(seen.dialog_shown);
+    EXPECT_FALSE(seen.main_window_shown);
+    EXPECT_EQ(seen.exit_code, 0);
+    EXPECT_LE(browser_.opened.size(), 1);
+  }
+}
+
 TEST_F(UpdateStartUpTest, ForcedCloseRunsExitCleanupOnceAndNeverShowsMainWindow) {
   service_.set_reply("true|true|x|http://dl.example/v2.exe|2.0");
   QTimer poll;
@@ -145,7 +176,8 @@ TEST_F(UpdateStartUpTest, ForcedCloseRunsExitCleanupOnceAndNeverShowsMainWindow)
   });
   guard.start(15000);
   app::Program program(values_);
-  app::MainWindow window(values_, program);  // the creation handler shows the dialog
+  app::MainWindow window(values_, program.verification_code());
+  app::run_creation_handler(window, program, values_);  // shows the dialog
   EXPECT_TRUE(program.ended());
   EXPECT_EQ(program.exit_code(), 0);
   EXPECT_TRUE(program.exit_cleanup_done());

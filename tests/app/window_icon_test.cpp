@@ -46,8 +46,12 @@ TEST(ProgramIcon, EveryWindowShowsIt) {
   client.连接(values.app_id, "1.1");
 
   std::vector<test_support::WindowMaker> windows = test_support::secondary_windows(values, client);
-  windows.push_back(
-      {"MainWindow", [&] { return std::make_unique<app::MainWindow>(values, program); }});
+  windows.push_back({"MainWindow", [&] {
+                       auto window =
+                           std::make_unique<app::MainWindow>(values, program.verification_code());
+                       app::run_creation_handler(*window, program, values);
+                       return window;
+                     }});
   for (const auto& each : windows) {
     SCOPED_TRACE(each.window);
     const std::unique_ptr<QWidget> window = each.make();

@@ -21,6 +21,8 @@
 #include <vector>
 
 #include "net/encoding.h"
+#include "tests/support/http_peer.h"
+#include "tests/support/qt_message_boxes.h"
 #include "tests/support/qt_url_recorder.h"
 #include "tests/support/update_service.h"
 #include "ui/fonts.h"
@@ -92,7 +94,10 @@ class NewVersionTest : public ::testing::Test {
       }
     });
     poll.start(10);
-    return update::check_for_update(*client, kAppId, "1.1", show_window, end_program());
+    const update::UpdateCheck outcome =
+        update::check_for_update(*client, kAppId, "1.1", show_window);
+    if (outcome.end_program) end_program()(outcome.exit_code);
+    return outcome.newer_version;
   }
 
   bool notes_page_requested() const {
@@ -174,7 +179,10 @@ TEST_F(NewVersionTest, DownloadAddressOtherThanWebIsNotOpened) {
                                 "mailto:someone@example.com",
                                 "",
                                 "dl.example/v2.exe",
-                                "http://[broken"};
+                                "http://[broken",
+                                "http:evil",
+                                "http:/etc/passwd",
+                                "https:///no-host"};
   const char* const schemes[] = {"file", "ftp", "javascript"};
   for (const char* scheme : schemes) QDesktopServices::setUrlHandler(scheme, &browser_, "record");
   for (const char* address : others) {
@@ -186,6 +194,66 @@ TEST_F(NewVersionTest, DownloadAddressOtherThanWebIsNotOpened) {
   }
   for (const char* scheme : schemes) QDesktopServices::unsetUrlHandler(scheme);
   EXPECT_TRUE(browser_.opened.isEmpty()) << browser_.opened.join(' ').toStdString();
+}
+
+// Presses queued before the window has handled any of them, as a quick double click on a busy
+// machine delivers them: the first acts, the rest find the window on its way out and do nothing.
+TEST_F(NewVersionTest, PressesQueuedTwiceActOnce) {
+  const struct {
+    const char* label;
+    QStringList opened;
+  } cases[] = {
+      {"透明标签3", {}},
+      {"透明标签2", {"https://dl.example/wristboat-2.0.exe"}},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.label);
+    exit_codes_.clear();
+    browser_.opened.clear();
+    bool open_after_presses = true;
+    EXPECT_TRUE(check(
+        "true|true|x|https://dl.example/wristboat-2.0.exe|2.0", [&](NewVersionWindow& window) {
+          QWidget* label = control(window, test.label);
+          ASSERT_NE(label, nullptr);
+          const QPointF at = QRectF(label->rect()).center();
+          for (int round = 0; round < 2; ++round) {
+            for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+              QCoreApplication::postEvent(
+                  label, new QMouseEvent(type, at, label->mapToGlobal(at), Qt::LeftButton,
+                                         Qt::LeftButton, Qt::NoModifier));
+            }
+          }
+          QCoreApplication::processEvents();
+          open_after_presses = window.isVisible();
+        }));
+    EXPECT_FALSE(open_after_presses);
+    EXPECT_EQ(exit_codes_, std::vector<int>{0});
+    EXPECT_EQ(browser_.opened, test.opened);
+  }
+}
+
+// The notes page is never shown, so nothing on it may put a window in front of the user.
+TEST_F(NewVersionTest, NotesPageRaisesNoDialog) {
+  test_support::HttpPeer notes(
+      test_support::PeerReply::with("200 OK", {"Content-Type: text/html; charset=utf-8"},
+                                    "<html><body><script>alert(\"x\"); confirm(\"y\");"
+                                    " document.title = \"ran\";</script></body></html>"));
+  test_support::MessageBoxAnswerer boxes;
+  NewVersionWindow window(update::NewVersion{.version = "2.0",
+                                             .notes_address = QString::fromStdString(notes.url()),
+                                             .download_address = {},
+                                             .forced = false},
+                          end_program());
+  window.show();
+  auto* view = qobject_cast<QWebEngineView*>(control(window, "超文本浏览框1"));
+  ASSERT_NE(view, nullptr);
+  EXPECT_TRUE(wait_until([&] { return view->title() == "ran"; })) << view->title().toStdString();
+  const QWidgetList top_level = QApplication::topLevelWidgets();
+  EXPECT_EQ(std::count_if(top_level.cbegin(), top_level.cend(),
+                          [](const QWidget* widget) { return widget->isVisible(); }),
+            1);
+  EXPECT_TRUE(boxes.seen().isEmpty());
+  EXPECT_TRUE(exit_codes_.empty());
 }
 
 TEST_F(NewVersionTest, TitleBarCloseJustClosesEvenWhenForced) {
@@ -234,7 +302,7 @@ TEST_F(NewVersionTest, VersionLabelShowsReplyAsPlainText) {
     service_.set_reply(std::string("true|false|x|http://dl.example/v2.exe|") + test.field);
     const std::unique_ptr<update::UpdateClient> client = make_client();
     client->连接(kAppId, "1.1");
-    NewVersionWindow window(*client, end_program());
+    NewVersionWindow window(update::new_version_of(*client), end_program());
     auto* label = qobject_cast<QLabel*>(control(window, "升级模块_标签1"));
     ASSERT_NE(label, nullptr);
     EXPECT_EQ(label->text(), test.shown);
@@ -268,7 +336,7 @@ TEST_F(NewVersionTest, WindowFormAndControls) {
 
   const std::unique_ptr<update::UpdateClient> client = make_client();
   client->连接(kAppId, "1.1");
-  NewVersionWindow window(*client, end_program());
+  NewVersionWindow window(update::new_version_of(*client), end_program());
   const struct {
     const char* name;
     QRect place;
@@ -318,7 +386,7 @@ TEST_F(NewVersionTest, WindowFormAndControls) {
 TEST_F(NewVersionTest, DraggedByItsBackground) {
   const std::unique_ptr<update::UpdateClient> client = make_client();
   client->连接(kAppId, "1.1");
-  NewVersionWindow window(*client, end_program());
+  NewVersionWindow window(update::new_version_of(*client), end_program());
   window.move(100, 100);
   window.show();
   const QPoint start = window.pos();
@@ -336,7 +404,8 @@ TEST_F(NewVersionTest, DraggedByItsBackground) {
 TEST_F(NewVersionTest, AssetsHaveTheirForms) {
   const std::unique_ptr<update::UpdateClient> client = make_client();
   client->连接(kAppId, "1.1");
-  NewVersionWindow window(*client, end_program());  // registers the window's resources
+  NewVersionWindow window(update::new_version_of(*client),
+                          end_program());  // registers the window's resources
 
   QFile picture(QStringLiteral(":/update/new_version_background.jpg"));
   ASSERT_TRUE(picture.open(QIODevice::ReadOnly));
