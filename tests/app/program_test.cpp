@@ -1,6 +1,7 @@
 // The program's life: it ends when its last window is gone, or at once through end_program;
 // exit_cleanup runs exactly once either way.
 #include <QApplication>
+#include <QEventLoop>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -44,6 +45,25 @@ TEST_F(ProgramTest, EndProgramCleansUpOnceAndLeavesTheRunningLoopWithItsCode) {
   EXPECT_TRUE(program.verification_code().empty());
   program.end_program(3);  // a second end changes nothing
   EXPECT_EQ(program.exit_code(), 0);
+}
+
+// At start-up the program may end before any loop runs (a forced update closed); that must not
+// make the next loop, such as a message box's, end before it has begun.
+TEST_F(ProgramTest, EndingOutsideAnyLoopLeavesTheNextLoopAlone) {
+  {
+    app::Program program(values_);
+    program.end_program(0);
+    EXPECT_TRUE(program.ended());
+    EXPECT_TRUE(program.exit_cleanup_done());
+  }
+  QEventLoop loop;
+  bool ran = false;
+  QTimer::singleShot(0, &loop, [&] {
+    ran = true;
+    loop.exit(7);
+  });
+  EXPECT_EQ(loop.exec(), 7);
+  EXPECT_TRUE(ran);
 }
 
 TEST_F(ProgramTest, StartUpAsksTheUpdateServiceOnceBeforeTheWindowIsShown) {
