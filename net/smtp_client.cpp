@@ -237,7 +237,8 @@ Result<Envelope> envelope_of(const SmtpServer& server, const MailMessage& mail) 
 
 Status configure(CURL* easy, const SmtpServer& server, const Envelope& envelope, Exchange& exchange,
                  char* error, std::chrono::milliseconds timeout) {
-  // Whole seconds, rounded up: libcurl's own bound on each reply.
+  // Whole seconds, rounded up: libcurl's own bound on each reply, the one that also holds for
+  // the reply to QUIT (where the bound on the whole transfer no longer counts).
   const long reply_seconds = std::max(1L, static_cast<long>((timeout.count() + 999) / 1000));
   OptionSetter options(easy);
   options.set(CURLOPT_ERRORBUFFER, error)

@@ -15,9 +15,9 @@ struct SmtpServer {
   int port = 25;
   std::string user_name;
   std::string password;
-  // A PEM file of certificate authorities to trust for the server's certificate besides the
-  // system's. The program leaves it empty; tests name their own authority here. The server's
-  // certificate is always verified when the exchange switches to TLS.
+  // A PEM file of the certificate authorities to trust for the server's certificate, in place of
+  // the system's store. The program leaves it empty; tests name an authority of their own. The
+  // server's certificate is verified whenever the exchange switches to TLS.
   std::string ca_file{};
 };
 
