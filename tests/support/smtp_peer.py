@@ -103,8 +103,9 @@ class Authenticator:
 
     def __call__(self, server, session, envelope, mechanism, auth_data):
         if self.log is not None and isinstance(auth_data, LoginPassword):
-            self.log.write("LOGIN %s %s %s" % (channel(session), auth_data.login.decode(errors="replace"),
-                                               auth_data.password.decode(errors="replace")))
+            user = auth_data.login.decode(errors="replace")
+            password = auth_data.password.decode(errors="replace")
+            self.log.write("LOGIN %s %s %s" % (channel(session), user, password))
         accepted = (
             not self.refuse
             and isinstance(auth_data, LoginPassword)
@@ -178,7 +179,8 @@ def main():
         context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
         context.load_cert_chain(arguments.tls_certificate, arguments.tls_key)
         tls = {"tls_context": context, "require_starttls": False}
-    # Login without TLS is what the tests want; keep aiosmtpd's warnings about it out of their output.
+    # Login without TLS is what most tests want; keep aiosmtpd's warnings about it out of their
+    # output.
     warnings.simplefilter("ignore")
     logging.getLogger("mail.log").setLevel(logging.ERROR)
 
@@ -190,7 +192,8 @@ def main():
         hostname="127.0.0.1",
         port=0,
         ready_timeout=10,
-        authenticator=Authenticator(arguments.user, arguments.password, arguments.refuse_login, log),
+        authenticator=Authenticator(arguments.user, arguments.password, arguments.refuse_login,
+                                    log),
         auth_required=True,
         auth_require_tls=False,
         **tls,
