@@ -193,6 +193,22 @@ INSTANTIATE_TEST_SUITE_P(
                           "WrongPassword", true, false, {kAccount.user, "wrongwrongwrongw"}}),
     [](const ::testing::TestParamInfo<FailureCase>& test) { return std::string(test.param.name); });
 
+// libcurl refuses text options longer than 8,000,000 bytes. A refused option ends the call
+// before it connects, and the status names it; nothing half-configured goes out.
+TEST(SmtpClient, AnOptionLibcurlRefusesEndsTheCallBeforeAnythingIsSent) {
+  SmtpPeer peer(kAccount);
+  ASSERT_TRUE(peer.running());
+  net::SmtpServer server = server_at(peer.port());
+  server.user_name.assign(8'000'001, 'u');
+
+  const net::SmtpResult result = net::send_mail(server, claim_mail(), 5s);
+
+  EXPECT_FALSE(result.accepted);
+  EXPECT_NE(result.status.find("USERNAME"), std::string::npos) << result.status;
+  EXPECT_TRUE(peer.commands().empty());
+  EXPECT_TRUE(peer.mails().empty());
+}
+
 // Records when the GUI hook runs while it exists.
 class PumpRecorder {
  public:
