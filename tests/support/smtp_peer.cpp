@@ -79,6 +79,14 @@ SmtpPeer::SmtpPeer(Account account, Behaviour behaviour) {
                                      directory,        "--user",        account.user,
                                      "--password",     account.password};
   if (behaviour.refuse_login) arguments.emplace_back("--refuse-login");
+  if (behaviour.stall_after_data) arguments.emplace_back("--stall-after-data");
+  if (behaviour.trickle_after_data) arguments.emplace_back("--trickle-after-data");
+  if (!behaviour.tls_certificate.empty() && !behaviour.tls_key.empty()) {
+    arguments.insert(arguments.end(), {"--tls-certificate", behaviour.tls_certificate.string(),
+                                       "--tls-key", behaviour.tls_key.string()});
+    if (behaviour.refuse_starttls) arguments.emplace_back("--refuse-starttls");
+  }
+  arguments.insert(arguments.end(), {"--command-log", (directory_ / "commands").string()});
   arguments.emplace_back("--reply-delay");
   arguments.push_back(std::to_string(std::chrono::duration<double>(behaviour.reply_delay).count()));
   std::vector<char*> argv;
@@ -153,6 +161,31 @@ std::vector<ReceivedMail> SmtpPeer::mails() const {
     });
   }
   return mails;
+}
+
+std::vector<SmtpCommand> SmtpPeer::commands() const {
+  std::vector<SmtpCommand> commands;
+  for (const std::string& line : lines_of(read_file(directory_ / "commands"))) {
+    if (line.rfind("LOGIN ", 0) == 0) continue;
+    const auto space = line.find(' ');
+    commands.push_back(
+        {line.substr(0, space), space != std::string::npos && line.substr(space + 1) == "tls"});
+  }
+  return commands;
+}
+
+std::vector<SmtpLogin> SmtpPeer::logins() const {
+  std::vector<SmtpLogin> logins;
+  for (const std::string& line : lines_of(read_file(directory_ / "commands"))) {
+    std::istringstream fields(line);
+    std::string word, channel;
+    SmtpLogin login;
+    if (!(fields >> word >> channel) || word != "LOGIN") continue;
+    fields >> login.user >> login.password;
+    login.over_tls = channel == "tls";
+    logins.push_back(std::move(login));
+  }
+  return logins;
 }
 
 }  // namespace test_support

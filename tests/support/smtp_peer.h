@@ -24,10 +24,29 @@ struct ReceivedMail {
   std::string body;                   // body bytes with the transfer encoding undone
 };
 
+// One command as the server received it, and whether it came over TLS.
+struct SmtpCommand {
+  std::string verb{};  // EHLO, STARTTLS, AUTH, MAIL, ...
+  bool over_tls = false;
+};
+
+// Credentials that reached the server, whatever it made of them.
+struct SmtpLogin {
+  std::string user;
+  std::string password;
+  bool over_tls = false;
+};
+
 // How a SmtpPeer deviates from a plain, prompt server.
 struct SmtpPeerBehaviour {
   bool refuse_login = false;                 // refuse every login, the right one too
   std::chrono::milliseconds reply_delay{0};  // wait this long before accepting a message
+  bool stall_after_data = false;             // take the message in, then never answer again
+  bool trickle_after_data = false;  // answer it with a continuation line every 0.4 s, forever
+  // When both are set, the server offers STARTTLS with this certificate chain and key (PEM).
+  std::filesystem::path tls_certificate{};
+  std::filesystem::path tls_key{};
+  bool refuse_starttls = false;  // offer STARTTLS (with the certificate above), answer it 454
 };
 
 class SmtpPeer {
@@ -50,6 +69,10 @@ class SmtpPeer {
   int port() const { return port_; }
   // Every mail accepted so far, in order.
   std::vector<ReceivedMail> mails() const;
+  // Every command received so far, over all connections, in order.
+  std::vector<SmtpCommand> commands() const;
+  // Every set of credentials received so far, in order.
+  std::vector<SmtpLogin> logins() const;
 
  private:
   void stop();
