@@ -587,9 +587,9 @@ struct NonWebCase {
 
 void PrintTo(const NonWebCase& c, std::ostream* out) { *out << c.name; }
 
-class NonWebWindowTest : public ::testing::TestWithParam<NonWebCase> {};
+class PageViewNonWebTest : public ::testing::TestWithParam<NonWebCase> {};
 
-TEST_P(NonWebWindowTest, LeavesTheViewWhereItIs) {
+TEST_P(PageViewNonWebTest, LeavesTheViewWhereItIs) {
   test_support::HttpPeer peer(hostile_pages);
   const QUrl address(QString::fromStdString(peer.url("/opener?")) +
                      QString::fromLatin1(QUrl::toPercentEncoding(GetParam().address)));
@@ -610,7 +610,7 @@ TEST_P(NonWebWindowTest, LeavesTheViewWhereItIs) {
   EXPECT_TRUE(history.addresses.isEmpty()) << history.addresses.front().toString().toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(Addresses, NonWebWindowTest,
+INSTANTIATE_TEST_SUITE_P(Schemes, PageViewNonWebTest,
                          ::testing::Values(NonWebCase{"Data", "data:text/html,<title>data</title>"},
                                            NonWebCase{"FileTransfer", "ftp://127.0.0.1/"},
                                            NonWebCase{"Mail", "mailto:someone@example.com"},
