@@ -294,6 +294,7 @@ class Program:
             except subprocess.TimeoutExpired:
                 self.process.kill()
                 self.process.wait(timeout=5)
+        self._log.close()
 
     def log_tail(self, lines=30):
         with open(self.log_path, "rb") as file:
