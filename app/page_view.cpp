@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "ui/silent_web_page.h"
+#include "ui/web_address.h"
 
 namespace app {
 namespace {
@@ -78,12 +79,15 @@ class InnerWidgetWatch : public QObject {
 // Where a page that asks for a new window goes instead: the address the engine gives with the
 // request; only when it gives none, the last status-bar text. A window opened without an address
 // comes as a blank page ("about:blank", "about:blank#blocked"), which would wipe out this view.
+// Either is taken only when it is a web address: the page chooses both, and anything else (a
+// local file, a script address) would be loaded with the program's own rights. Empty when the
+// view is to stay where it is.
 QUrl new_window_target(const QWebEngineNewWindowRequest& request, const ui::SilentWebPage& page) {
   const QUrl requested = request.requestedUrl();
   const bool blank =
       requested.adjusted(QUrl::RemoveFragment) == QUrl(QStringLiteral("about:blank"));
-  if (!requested.isEmpty() && !blank) return requested;
-  return QUrl(page.status_text());
+  const QUrl target = !requested.isEmpty() && !blank ? requested : QUrl(page.status_text());
+  return ui::is_web_address(target) ? target : QUrl();
 }
 
 }  // namespace
@@ -154,7 +158,9 @@ void setup_page_view(QWebEngineView* view, const QString& address) {
                      QMetaObject::invokeMethod(
                          view, [view, target] { view->setUrl(target); }, Qt::QueuedConnection);
                    });
-  view->setUrl(QUrl(address));
+  // The view only ever shows web pages, whoever asks.
+  const QUrl url(address);
+  if (ui::is_web_address(url)) view->setUrl(url);
 }
 
 }  // namespace app

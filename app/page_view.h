@@ -51,7 +51,9 @@ PageWindowProc& page_window_proc();
 // Sets up a freshly created page view and starts loading `address`: zoom 1.0, a silent page
 // (JavaScript dialogs, certificate errors and authentication are answered without a window), the
 // inner widget taken over on every document ready and whenever the engine puts a new one in
-// place, and pages that ask for a new window opened in this view instead.
+// place, and pages that ask for a new window opened in this view instead. Only web addresses
+// (ui::is_web_address) are ever loaded: `address`, the address a page asks a new window for and
+// the hovered link it falls back on; for anything else the view stays where it is.
 void setup_page_view(QWebEngineView* view, const QString& address);
 
 }  // namespace app

@@ -40,7 +40,7 @@ set(CPACK_DEBIAN_COMPRESSION_TYPE "xz")
 # windows ask for, the certificates libcurl checks the mail server's STARTTLS against, and the
 # cursor library Qt loads for the pointing-hand cursors of the links and buttons.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk, fonts-arphic-ukai, ca-certificates, libxcursor1")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk, fonts-arphic-ukai, ca-certificates, libxcursor1, qt6-translations-l10n")
 # Addresses go to the default browser through xdg-open; desktops ship it, a bare X session may not.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 include(CPack)

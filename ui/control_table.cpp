@@ -9,6 +9,7 @@
 
 #include "ui/flat_button.h"
 #include "ui/hyperlink_label.h"
+#include "ui/list_rows.h"
 #include "ui/transparent_label.h"
 
 namespace ui {
@@ -37,6 +38,7 @@ QWidget* create_control(const ControlSpec& row, QWidget* parent) {
       combo->setEditable(true);
       combo->setInsertPolicy(QComboBox::NoInsert);
       combo->setCompleter(nullptr);
+      use_font_rows_plus_one(combo);
       return combo;
     }
     case ControlKind::EntryBox: {

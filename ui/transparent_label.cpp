@@ -2,6 +2,7 @@
 
 #include <QHelpEvent>
 #include <QPainter>
+#include <QTextDocument>
 #include <QTextLayout>
 #include <QToolTip>
 
@@ -40,7 +41,10 @@ bool TransparentLabel::event(QEvent* event) {
   if (event->type() == QEvent::ToolTip) {
     QTextLayout layout(text(), font());
     if (lay_out(layout) > height()) {
-      QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), text(), this);
+      // The tool tip guesses its format from the text; handed as escaped markup of the plain
+      // text, it shows exactly the label's characters, whatever they look like.
+      QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(),
+                         Qt::convertFromPlainText(text()), this);
     } else {
       QToolTip::hideText();
     }

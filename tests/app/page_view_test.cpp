@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QTcpServer>
 #include <QTimer>
+#include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 #include <QWheelEvent>
@@ -29,6 +30,7 @@
 #include "app/main_window.h"
 #include "app/program.h"
 #include "tests/app/test_values.h"
+#include "tests/support/http_peer.h"
 #include "tests/support/update_service.h"
 
 // Widgets whose class names differ from the engine's inner widget only in letter case.
@@ -495,6 +497,125 @@ TEST_F(PageViewTest, AnswersDialogsAndAuthenticationWithoutAWindow) {
   EXPECT_EQ(visible_top_level_windows(), windows);
   EXPECT_EQ(modal_windows, 0);
 }
+
+// A page that tries to have the program open addresses of its own choosing in the view: one link
+// over the whole page, holding stacked blocks, that asks for a window without an address each
+// time the pointer enters one of them (the view then falls back to the hovered link), and
+// buttons that ask for windows at non-web addresses.
+constexpr char kHostilePage[] = R"html(<!doctype html>
+<html><head><meta charset="utf-8"><title>hostile</title><style>
+body { margin: 0 }
+#all { position: absolute; left: 0; top: 0; width: 552px; height: 344px; display: block }
+#all div { height: 40px; margin: 0; padding: 0; border: 0 }
+</style></head><body>
+<a id="all" href="file:///etc/hostname" onmouseover="window.open(); opened++">
+<div></div><div></div><div></div><div></div><div></div><div></div><div></div><div></div></a>
+<script>var opened = 0;</script>
+</body></html>)html";
+
+// A page that asks for a new window at the address in its own query once the pointer moves.
+constexpr char kOpenerPage[] = R"html(<!doctype html>
+<html><head><meta charset="utf-8"><title>opener</title></head>
+<body style="margin: 0"><div style="width: 552px; height: 344px"
+onmousemove="if (!window.asked) { window.asked = true; window.open(target) }"></div>
+<script>var target = decodeURIComponent(location.search.substring(1));</script>
+</body></html>)html";
+
+test_support::PeerReply hostile_pages(const test_support::PeerRequest& request) {
+  const std::string target = request.target();
+  const char* page = target.rfind("/opener", 0) == 0 ? kOpenerPage : kHostilePage;
+  return test_support::PeerReply::with("200 OK", {"Content-Type: text/html; charset=utf-8"}, page);
+}
+
+// Every address the view was ever asked to show, and every new-window request the page made.
+struct ViewHistory {
+  QList<QUrl> addresses;
+  QList<QUrl> requested;  // the addresses of the new-window requests
+  QString hovered;
+  int requests_after_hover = 0;  // new-window requests made while a link was hovered
+
+  explicit ViewHistory(QWebEngineView* view) {
+    QObject::connect(view->page(), &QWebEnginePage::urlChanged, &listening,
+                     [this](const QUrl& url) { addresses.append(url); });
+    QObject::connect(view->page(), &QWebEnginePage::linkHovered, &listening,
+                     [this](const QString& url) {
+                       if (!url.isEmpty()) hovered = url;
+                     });
+    QObject::connect(view->page(), &QWebEnginePage::newWindowRequested, &listening,
+                     [this](QWebEngineNewWindowRequest& request) {
+                       requested.append(request.requestedUrl());
+                       if (!hovered.isEmpty()) ++requests_after_hover;
+                     });
+  }
+  QObject listening;
+};
+
+TEST(PageViewHostileTest, HoveredLinkToALocalFileNeverLoads) {
+  test_support::HttpPeer peer(hostile_pages);
+  const QUrl address(QString::fromStdString(peer.url("/")));
+  ViewUnderTest page(true, address);
+  ASSERT_TRUE(page.wait_loaded(address));
+  ViewHistory history(page.view());
+
+  // The pointer crosses the blocks, down and up again, until the page has asked for a window
+  // at least twice after the engine reported the hovered link (the first request may come
+  // before the report).
+  const QDeadlineTimer deadline(20s);
+  for (int step = 0; history.requests_after_hover < 2 && !deadline.hasExpired(); ++step) {
+    const int y = 20 + 40 * (step % 16 < 8 ? step % 8 : 7 - step % 8);
+    page.mouse(QEvent::MouseMove, Qt::NoButton, QPoint(100 + step % 3, y));
+    wait_until([] { return false; }, 50ms);
+  }
+  ASSERT_EQ(history.hovered, QStringLiteral("file:///etc/hostname"));
+  ASSERT_GE(history.requests_after_hover, 2) << "the page never asked for a window";
+
+  // Whatever the view was going to do with the requests, it has done once the page answers a
+  // script after them; a navigation would have replaced the page by then or shortly after.
+  EXPECT_EQ(page.run("'still ' + document.title"), "still hostile");
+  EXPECT_FALSE(wait_until([&] { return page.view()->url() != address; }, 2s))
+      << page.view()->url().toString().toStdString();
+  EXPECT_EQ(page.view()->url(), address);
+  for (const QUrl& url : history.addresses) {
+    EXPECT_EQ(url.scheme(), "http") << url.toString().toStdString();
+  }
+}
+
+struct NonWebCase {
+  const char* name;
+  const char* address;  // what the page asks a new window for
+};
+
+void PrintTo(const NonWebCase& c, std::ostream* out) { *out << c.name; }
+
+class PageViewNonWebTest : public ::testing::TestWithParam<NonWebCase> {};
+
+TEST_P(PageViewNonWebTest, LeavesTheViewWhereItIs) {
+  test_support::HttpPeer peer(hostile_pages);
+  const QUrl address(QString::fromStdString(peer.url("/opener?")) +
+                     QString::fromLatin1(QUrl::toPercentEncoding(GetParam().address)));
+  ViewUnderTest page(true, address);
+  ASSERT_TRUE(page.wait_loaded(address));
+  ViewHistory history(page.view());
+  const QDeadlineTimer deadline(20s);
+  while (history.requested.isEmpty() && !deadline.hasExpired()) {
+    page.mouse(QEvent::MouseMove, Qt::NoButton,
+               QPoint(100, 100 + int(deadline.remainingTime() % 7)));
+    wait_until([] { return false; }, 50ms);
+  }
+  ASSERT_EQ(history.requested.size(), 1) << "the page's window was never requested";
+  EXPECT_EQ(history.requested.front().scheme(), QUrl(GetParam().address).scheme());
+  EXPECT_EQ(page.run("'still ' + document.title"), "still opener");
+  EXPECT_FALSE(wait_until([&] { return page.view()->url() != address; }, 2s))
+      << page.view()->url().toString().toStdString();
+  EXPECT_TRUE(history.addresses.isEmpty()) << history.addresses.front().toString().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Schemes, PageViewNonWebTest,
+                         ::testing::Values(NonWebCase{"Data", "data:text/html,<title>data</title>"},
+                                           NonWebCase{"FileTransfer", "ftp://127.0.0.1/"},
+                                           NonWebCase{"Mail", "mailto:someone@example.com"},
+                                           NonWebCase{"Socket", "ws://127.0.0.1/"}),
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(PageViewTest, MainWindowViewStartsLoadingTheShareAtOnce) {
   QTcpServer share;

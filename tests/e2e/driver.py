@@ -7,6 +7,7 @@ Every wait polls a condition up to a deadline; nothing sleeps for a fixed time.
 """
 
 import os
+import shutil
 import signal
 import subprocess
 import time
@@ -377,3 +378,117 @@ class XInput:
         """Types lower-case letters, digits and "-" as key presses."""
         for character in text:
             self.key("minus" if character == "-" else character)
+
+
+def _text_interface_text(node):
+    """The node's own text through the Text interface; empty when it has none."""
+    try:
+        if node.get_text_iface() is None:
+            return ""
+        return node.get_text(0, node.get_character_count()) or ""
+    except GLib.Error:
+        return ""
+
+
+def web_page_text(root):
+    """The text of the showing web page under root as a screen reader reads it: the names and texts
+    of every node in its document, in document order, one per line. Empty when no web page shows."""
+    lines = []
+    for document in find_all(root, Role.DOCUMENT_WEB):
+        stack = [document]
+        while stack:
+            node = stack.pop()
+            for piece in (name_of(node), _text_interface_text(node)):
+                piece = (piece or "").replace("\ufffc", "").strip()
+                if piece and (not lines or lines[-1] != piece):
+                    lines.append(piece)
+            stack.extend(reversed(_children(node)))
+    return "\n".join(lines)
+
+
+def wait_web_page_text(root, expected, timeout):
+    """The text of the web page under root once it holds every one of the expected texts."""
+    seen = {"text": ""}
+
+    def probe():
+        seen["text"] = web_page_text(root)
+        return all(text in seen["text"] for text in expected)
+
+    try:
+        poll(f"the web page showing {expected!r}", timeout, probe)
+    except Failure:
+        raise Failure(f"the web page's text on the accessibility bus is {seen['text']!r}, "
+                      f"expected it to hold {expected!r}") from None
+    return seen["text"]
+
+
+class WindowManager:
+    """A real window manager (openbox) on the X server the program uses, for the scenarios that
+    look at the windows as a desktop frames them; ended by close()."""
+
+    def __init__(self):
+        if not shutil.which("openbox"):
+            raise Failure("openbox is missing: run scripts/bootstrap")
+        self.process = subprocess.Popen(["openbox", "--sm-disable"], stdin=subprocess.DEVNULL,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.display = xdisplay.Display(os.environ["DISPLAY"])
+        check = self.display.intern_atom("_NET_SUPPORTING_WM_CHECK")
+        root = self.display.screen().root
+
+        def running():
+            if self.process.poll() is not None:
+                raise Failure(f"openbox ended at once (exit code {self.process.returncode})")
+            return root.get_full_property(check, X.AnyPropertyType) is not None
+
+        poll("the window manager running", 10, running)
+
+    def frame_of(self, title, timeout=5):
+        """The outer rectangle (x, y, width, height) of the frame around the mapped window with the
+        title, once the window manager has put one around it."""
+        name = self.display.intern_atom("_NET_WM_NAME")
+        utf8 = self.display.intern_atom("UTF8_STRING")
+        root = self.display.screen().root
+
+        def titled(window):
+            try:
+                value = window.get_full_property(name, utf8)
+                if value and value.value.decode("utf-8", "replace") == title:
+                    return window
+                for child in window.query_tree().children:
+                    found = titled(child)
+                    if found:
+                        return found
+            except xerror.XError:
+                pass
+            return None
+
+        def probe():
+            for frame in root.query_tree().children:
+                try:
+                    if frame.get_attributes().map_state != X.IsViewable:
+                        continue
+                    client = titled(frame)
+                    if client is None or client == frame:
+                        continue
+                    geometry = frame.get_geometry()
+                    border = geometry.border_width
+                    return (geometry.x, geometry.y, geometry.width + 2 * border, geometry.height + 2 * border)
+                except xerror.XError:
+                    continue
+            return None
+
+        return poll(f"the frame of the window \"{title}\"", timeout, probe)
+
+    def screen_size(self):
+        screen = self.display.screen()
+        return screen.width_in_pixels, screen.height_in_pixels
+
+    def close(self):
+        self.display.close()
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(timeout=3)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait(timeout=5)

@@ -5,10 +5,18 @@ Each scenario takes a session.Run and raises driver.Failure when the program doe
 """
 
 import email.header
+import http.server
+import os
+import shutil
+import ssl
+import subprocess
+import tempfile
+import threading
 
 from driver import (Atspi, Failure, Role, centre_of, find_all, find_one, has_state, labelled_by, name_of, poll,
                     press, role_of, text_of, unnamed_controls)
 from peers import BlackHole, CodeService, SmtpServer, UpdateService
+from driver import WindowManager, wait_web_page_text
 
 MAIN_TITLE = "栎湾腕舟助手"
 NEW_VERSION_TITLE = "有新的版本啦 --腕舟助手"
@@ -337,6 +345,127 @@ def update_service_black_hole(run):
     expect_equal(showing_pages(run, main), [0], "pages on screen")
 
 
+# ---------------------------------------------------------------- the share page over the bus
+
+SHARE_PAGE_TITLE = "应用大全"
+SHARE_PAGE_TEXT = "腕舟示例应用一号"
+SHARE_PAGE = ("<!doctype html><html><head><meta charset=\"utf-8\"><title>" + SHARE_PAGE_TITLE +
+              "</title></head><body><h1>" + SHARE_PAGE_TITLE + "</h1><p>" + SHARE_PAGE_TEXT +
+              "</p></body></html>").encode("utf-8")
+
+
+class SharePage:
+    """The application-collection share over https on its built-in loopback port, with a
+    certificate for 127.0.0.1 made for this run. Records the paths asked for."""
+
+    def __init__(self, port):
+        self._folder = tempfile.mkdtemp(prefix="wristboat-share-")
+        certificate = os.path.join(self._folder, "certificate.pem")
+        key = os.path.join(self._folder, "key.pem")
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1",
+                        "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
+                        "-keyout", key, "-out", certificate],
+                       check=True, timeout=60, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self._lock = threading.Lock()
+        self._paths = []
+        peer = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):
+                with peer._lock:
+                    peer._paths.append(self.path)
+                found = self.path == "/b00uamx8j"
+                content = SHARE_PAGE if found else b"not found"
+                self.send_response(200 if found else 404)
+                self.send_header("Content-Type", "text/html; charset=utf-8" if found else "text/plain")
+                self.send_header("Content-Length", str(len(content)))
+                self.end_headers()
+                self.wfile.write(content)
+
+            def log_message(self, *arguments):
+                pass
+
+        class Server(http.server.ThreadingHTTPServer):
+            allow_reuse_address = True
+            daemon_threads = True
+
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(certificate, key)
+        try:
+            self._server = Server(("127.0.0.1", port), Handler)
+        except OSError as error:
+            shutil.rmtree(self._folder, ignore_errors=True)
+            raise Failure(f"the share page cannot listen on 127.0.0.1:{port} ({error})") from None
+        self._server.socket = context.wrap_socket(self._server.socket, server_side=True)
+        self._thread = threading.Thread(target=self._server.serve_forever, kwargs={"poll_interval": 0.05},
+                                        daemon=True)
+        self._thread.start()
+
+    def paths(self):
+        with self._lock:
+            return list(self._paths)
+
+    def close(self):
+        self._server.shutdown()
+        self._server.server_close()
+        self._thread.join(timeout=5)
+        shutil.rmtree(self._folder, ignore_errors=True)
+
+
+def share_page_on_the_bus(run):
+    """"软件大全" shows the share page in the page view; a screen reader reads the page's own
+    text over the accessibility bus, not an empty document."""
+    run.add(UpdateService(run.port("update_host"), NO_NEWER_VERSION))
+    share = run.add(SharePage(run.port("share_host")))
+    # The page view trusts what the machine trusts; the share's certificate, made for this run,
+    # is accepted by the engine of this run only.
+    os.environ["QTWEBENGINE_CHROMIUM_FLAGS"] = "--ignore-certificate-errors"
+    try:
+        program = run.start_program()
+    finally:
+        del os.environ["QTWEBENGINE_CHROMIUM_FLAGS"]
+    main = program.window(MAIN_TITLE, START_TIMEOUT)
+    select_page(run, main, "软件大全", 4)
+    text = wait_web_page_text(main, [SHARE_PAGE_TITLE, SHARE_PAGE_TEXT], START_TIMEOUT)
+    print(f"the share page on the accessibility bus: {text!r}", flush=True)
+    expect_equal(share.paths()[:1], ["/b00uamx8j"], "paths asked of the share")
+    # Back on another page, the page is no longer on screen for the reader.
+    select_page(run, main, "首页", 0)
+    poll("the web page leaving the screen", REACTION_TIMEOUT, lambda: not find_all(main, Role.DOCUMENT_WEB))
+
+
+# ---------------------------------------------------------------- under a window manager
+
+def centred_under_a_window_manager(run):
+    """With a window manager that frames the windows, the main window and an information window
+    stand centred on the screen by their frames."""
+    run.add(UpdateService(run.port("update_host"), NO_NEWER_VERSION))
+    manager = run.add(WindowManager())
+    width, height = manager.screen_size()
+
+    def expect_centred(title):
+        place = {"frame": None}
+
+        def centred():
+            place["frame"] = x, y, w, h = manager.frame_of(title, REACTION_TIMEOUT)
+            return abs(2 * x + w - width) <= 2 and abs(2 * y + h - height) <= 2
+
+        try:
+            poll(f"the window \"{title}\" centred by its frame", REACTION_TIMEOUT, centred)
+        except Failure:
+            x, y, w, h = place["frame"]
+            raise Failure(f"the frame of \"{title}\" stands at {x},{y} ({w}x{h}), centred it would be at "
+                          f"{(width - w) // 2},{(height - h) // 2}") from None
+        print(f"\"{title}\" framed at {place['frame']}", flush=True)
+
+    program = run.start_program()
+    main = program.window(MAIN_TITLE, START_TIMEOUT)
+    expect_centred(MAIN_TITLE)
+    press(find_one(main, Role.MENU_ITEM, "软件说明", REACTION_TIMEOUT, showing=False))
+    program.window(ABOUT_TITLE, REACTION_TIMEOUT)
+    expect_centred(ABOUT_TITLE)
+
+
 SCENARIOS = {
     "startup": startup_pages_and_catalogue,
     "points_claim": points_claim,
@@ -345,4 +474,6 @@ SCENARIOS = {
     "new_version_download": new_version_download,
     "information_windows": information_windows,
     "update_black_hole": update_service_black_hole,
+    "share_page": share_page_on_the_bus,
+    "window_manager": centred_under_a_window_manager,
 }
