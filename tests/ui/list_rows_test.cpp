@@ -20,8 +20,9 @@ class ListRowsTest : public ::testing::TestWithParam<Case> {};
 TEST_P(ListRowsTest, RowsAreOnePixelTallerThanTheFontsLine) {
   QWidget window;
   window.resize(400, 300);
+  constexpr ui::ControlName kList{"系统区组合框"};
   const ui::ControlTable table = {
-      {QStringLiteral("系统区组合框"),
+      {kList,
        ui::ControlKind::ComboBox,
        {},
        QRect(20, 20, 160, 20),
@@ -30,7 +31,7 @@ TEST_P(ListRowsTest, RowsAreOnePixelTallerThanTheFontsLine) {
        Qt::red},
   };
   const auto controls = ui::build_controls(&window, table);
-  auto* combo = qobject_cast<QComboBox*>(controls.value(QStringLiteral("系统区组合框")));
+  auto* combo = controls.find<QComboBox>(kList);
   ASSERT_NE(combo, nullptr);
   combo->addItems(
       {QStringLiteral("小天才Y03"), QStringLiteral("小天才D1"), QStringLiteral("小天才Z6")});
