@@ -8,6 +8,11 @@
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
+
+#include <algorithm>
+
+#include "net/event_pump.h"
 #include "net/http_request.h"
 #include "tests/support/http_peer.h"
 
@@ -103,6 +108,82 @@ void small_gets(benchmark::State& state) {
       });
 }
 BENCHMARK(small_gets)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// ---- The event hook's longest gap ---------------------------------------------------------------
+// Goal: while http_request waits or reads, the hook runs at least every 50 ms. The counters are
+// the longest gap seen (ms), the goal and the gap against the goal (at most 1 is met).
+
+constexpr double kHookGoalMs = 50;
+
+// Runs `call` with a hook that records when it runs; returns the longest gap in milliseconds,
+// counting from the start of the call to the first run and from the last run to the end.
+template <typename Call>
+double longest_hook_gap_ms(Call call) {
+  std::vector<Clock::time_point> runs;
+  runs.reserve(1 << 16);
+  net::set_event_pump([&runs] { runs.push_back(Clock::now()); });
+  const auto start = Clock::now();
+  call();
+  const auto end = Clock::now();
+  net::set_event_pump({});
+  Clock::duration longest = runs.empty() ? end - start : runs.front() - start;
+  for (std::size_t i = 1; i < runs.size(); ++i) longest = std::max(longest, runs[i] - runs[i - 1]);
+  if (!runs.empty()) longest = std::max(longest, end - runs.back());
+  return std::chrono::duration<double, std::milli>(longest).count();
+}
+
+double peak_rss_mib() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+void report_gap(benchmark::State& state, double longest_ms) {
+  state.counters["hook_gap_ms"] = longest_ms;
+  state.counters["goal_ms"] = kHookGoalMs;
+  state.counters["gap_vs_goal"] = longest_ms / kHookGoalMs;
+  state.counters["peak_rss_MiB"] = peak_rss_mib();
+}
+
+// A server that never answers, a 2-second time-out: the whole wait.
+void hook_gap_waiting(benchmark::State& state) {
+  HttpPeer peer(PeerReply{.action = PeerReply::Action::never_answer});
+  double longest = 0;
+  for (auto _ : state) {
+    longest = std::max(longest, longest_hook_gap_ms([&] {
+                         net::http_request(peer.url("/silent"), {.timeout_seconds = 2});
+                       }));
+  }
+  report_gap(state, longest);
+}
+BENCHMARK(hook_gap_waiting)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A large body from a fast loopback server: reading it and handing it back, response bytes
+// included. Argument: the body size in MiB.
+void hook_gap_large_body(benchmark::State& state) {
+  const std::size_t size = static_cast<std::size_t>(state.range(0)) << 20;
+  double longest = 0;
+  {
+    HttpPeer peer(PeerReply::with("200 OK", {"Content-Type: application/octet-stream"},
+                                  std::string(size, 'x')));
+    for (auto _ : state) {
+      net::Bytes bytes;
+      std::size_t text_size = 0;
+      longest = std::max(
+          longest, longest_hook_gap_ms([&] {
+            text_size = net::http_request(peer.url("/large"), {.response_bytes = &bytes}).size();
+          }));
+      if (text_size != size || bytes.size() != size) state.SkipWithError("wrong body");
+    }
+  }
+  report_gap(state, longest);
+}
+BENCHMARK(hook_gap_large_body)
+    ->Arg(50)
+    ->Arg(512)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // Prints the runs as usual, then the time ratios (the median when there are repetitions).
 class RatioReporter : public benchmark::ConsoleReporter {

@@ -4,6 +4,7 @@
 
 #include "net/encoding.h"
 #include "net/event_pump.h"
+#include "net/gbk.h"
 #include "net/header_cookie.h"
 #include "net/regex_object.h"
 #include "net/text_extract.h"
@@ -14,12 +15,9 @@ namespace {
 constexpr std::string_view kLineBreak = "\r\n";
 constexpr std::size_t kCharsetWindow = 1024;
 
-char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() &&
-         std::equal(prefix.begin(), prefix.end(), text.begin(),
-                    [](char a, char b) { return ascii_lower(a) == ascii_lower(b); });
+         gbk::equal_ignoring_ascii_case(text.substr(0, prefix.size()), prefix);
 }
 
 // The status code of a status line ("HTTP/1.1 302 Found" gives 302), 0 when it has none.
@@ -79,6 +77,7 @@ void ResponseHeadCollector::add_line(std::string_view line) {
   const int code = status_code_of(std::string_view(block_).substr(0, block_.find(kLineBreak)));
   last_redirects_ = code >= 300 && code < 400 && current_has_location_;
   last_continues_ = (code >= 100 && code < 200) || (redirects_followed_ && last_redirects_);
+  if (redirects_followed_ && last_redirects_) ++followed_;
 }
 
 Text header_block_text(const Text& raw_head) { return utf16_to_gbk(gbk_to_utf16(raw_head)); }
@@ -111,7 +110,7 @@ Text declared_charset(const Text& body_text) {
   // in the window (whatever the character boundaries) it cannot match, and compiling it can wait.
   const std::string_view tag = "<meta";
   const auto found = std::search(window.begin(), window.end(), tag.begin(), tag.end(),
-                                 [](char a, char b) { return ascii_lower(a) == b; });
+                                 [](char a, char b) { return gbk::ascii_lower(a) == b; });
   if (found == window.end()) return {};
   RegexObject regex;
   if (!regex.create("<meta.+?charset=[^\\w]?([-\\w]+)", Text(window))) return {};
