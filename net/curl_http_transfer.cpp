@@ -15,6 +15,9 @@ namespace {
 constexpr long kMaxRedirects = 10;
 // libcurl's receive buffer; larger than its default so that big bodies take fewer steps.
 constexpr long kReceiveBufferSize = 256 * 1024;
+// Body bytes held at most (give or take one receive buffer) before the transfer pauses until
+// they are read.
+constexpr std::size_t kPendingLimit = std::size_t{1} << 20;
 
 // Bytes that cannot stand in an address as they are.
 bool is_unsafe_in_url(unsigned char byte) { return byte <= 0x20 || byte >= 0x7F; }
@@ -91,8 +94,15 @@ std::size_t CurlHttpTransfer::on_header(char* data, std::size_t size, std::size_
 }
 
 std::size_t CurlHttpTransfer::on_body(char* data, std::size_t size, std::size_t count, void* self) {
+  auto& transfer = *static_cast<CurlHttpTransfer*>(self);
+  // libcurl reads on while the socket has data; holding it here keeps each step short, so the
+  // event hook runs in time however fast a large body arrives.
+  if (transfer.pending_.size() >= kPendingLimit) {
+    transfer.paused_ = true;
+    return CURL_WRITEFUNC_PAUSE;
+  }
   try {
-    static_cast<CurlHttpTransfer*>(self)->pending_.append(data, size * count);
+    transfer.pending_.append(data, size * count);
     return size * count;
   } catch (...) {
     return 0;
@@ -306,6 +316,12 @@ Result<Text> CurlHttpTransfer::read_some() {
                                                                 : "the body broke off"};
   Text piece;
   piece.swap(pending_);
+  if (paused_) {
+    paused_ = false;
+    // Hands over what was held back (into pending_) and lets the transfer go on.
+    if (curl_easy_pause(easy_.get(), CURLPAUSE_CONT) != CURLE_OK)
+      return Failure{"the transfer could not go on"};
+  }
   return piece;
 }
 

@@ -45,7 +45,8 @@ class CurlHttpTransfer final : public HttpTransfer {
   CurlMultiLoop loop_;  // declared after what the transfer uses: detaches before they go
   Stage stage_ = Stage::preparing;
   ResponseHeadCollector head_;
-  Text pending_;  // body bytes received and not yet handed out
+  Text pending_;         // body bytes received and not yet handed out
+  bool paused_ = false;  // the transfer waits until pending_ is read
 };
 
 }  // namespace net
