@@ -17,6 +17,11 @@ struct CurlSlistFree {
 };
 using CurlSlist = std::unique_ptr<curl_slist, CurlSlistFree>;
 
+struct CurlUrlCleanup {
+  void operator()(CURLU* url) const noexcept { curl_url_cleanup(url); }
+};
+using CurlUrl = std::unique_ptr<CURLU, CurlUrlCleanup>;
+
 // Runs libcurl's global set-up once, on first use; later calls do nothing.
 void ensure_curl_global_init();
 

@@ -95,6 +95,7 @@ std::size_t CurlHttpTransfer::on_header(char* data, std::size_t size, std::size_
 
 std::size_t CurlHttpTransfer::on_body(char* data, std::size_t size, std::size_t count, void* self) {
   auto& transfer = *static_cast<CurlHttpTransfer*>(self);
+  if (transfer.discarding_) return size * count;
   // libcurl reads on while the socket has data; holding it here keeps each step short, so the
   // event hook runs in time however fast a large body arrives.
   if (transfer.pending_.size() >= kPendingLimit) {
@@ -192,12 +193,9 @@ Status CurlHttpTransfer::set_up(HttpStep step, const HttpExchange& exchange) {
       if (!exchange.keep_cookies) return {};
       return Options(easy).set(CURLOPT_COOKIEFILE, "").status("cookie store");
     case HttpStep::redirects:
-      head_ = ResponseHeadCollector(exchange.follow_redirects);
-      return Options(easy)
-          .set(CURLOPT_FOLLOWLOCATION, exchange.follow_redirects ? 1L : 0L)
-          .set(CURLOPT_REDIR_PROTOCOLS_STR, "http,https")
-          .set(CURLOPT_MAXREDIRS, kMaxRedirects)
-          .status("redirect choice");
+      // libcurl would drop the body of a redirect it cannot follow (to another scheme), so the
+      // transfer follows redirects itself (see follow()).
+      return Options(easy).set(CURLOPT_FOLLOWLOCATION, 0L).status("redirect choice");
     case HttpStep::headers:
       return set_up_headers();
     case HttpStep::send:
@@ -210,7 +208,8 @@ Status CurlHttpTransfer::set_up(HttpStep step, const HttpExchange& exchange) {
 }
 
 Status CurlHttpTransfer::set_up_method() {
-  const Text& verb = exchange_->verb;
+  verb_ = exchange_->verb;
+  const Text& verb = verb_;
   const Bytes& body = exchange_->body;
   const bool token = !verb.empty() && std::none_of(verb.begin(), verb.end(), [](char c) {
     return is_unsafe_in_url(static_cast<unsigned char>(c));
@@ -230,31 +229,46 @@ Status CurlHttpTransfer::set_up_method() {
       .status("body");
 }
 
-// The caller's lines in their order; libcurl's own Accept, Expect, Content-Type and
-// Proxy-Connection lines are switched off unless the caller gives such a line.
 Status CurlHttpTransfer::set_up_headers() {
+  for (const Text& line : exchange_->header_lines) {
+    if (header_name_of(line).empty()) return Failure{"a header line without a name"};
+  }
+  return set_header_list(true);
+}
+
+// The caller's lines in their order (without Authorization and Cookie lines when the
+// credentials are dropped); libcurl's own Accept, Expect, Content-Type and Proxy-Connection
+// lines are switched off unless the caller gives such a line.
+Status CurlHttpTransfer::set_header_list(bool with_credentials) {
+  CurlSlist lines;
   std::vector<std::string_view> names;
   for (const Text& line : exchange_->header_lines) {
     const std::string_view name = header_name_of(line);
-    if (name.empty()) return Failure{"a header line without a name"};
+    if (!with_credentials && (gbk::equal_ignoring_ascii_case(name, "Authorization") ||
+                              gbk::equal_ignoring_ascii_case(name, "Cookie"))) {
+      continue;
+    }
     names.push_back(name);
     const bool blank = line.find_first_not_of(" \t", name.size() + 1) == Text::npos;
     // libcurl reads "Name:" with nothing after it as "send no such line"; "Name;" sends it empty.
     const std::string curl_line = blank ? std::string(name) + ";" : line;
-    if (!append_curl_line(headers_, curl_line.c_str())) return Failure{"out of memory"};
+    if (!append_curl_line(lines, curl_line.c_str())) return Failure{"out of memory"};
   }
   for (const std::string_view own : {"Accept", "Expect", "Content-Type"}) {
     const bool given = std::any_of(names.begin(), names.end(), [&](std::string_view name) {
       return gbk::equal_ignoring_ascii_case(name, own);
     });
-    if (!given && !append_curl_line(headers_, (std::string(own) + ":").c_str()))
+    if (!given && !append_curl_line(lines, (std::string(own) + ":").c_str()))
       return Failure{"out of memory"};
   }
-  if (!append_curl_line(proxy_headers_, "Proxy-Connection:")) return Failure{"out of memory"};
-  return Options(easy_.get())
-      .set(CURLOPT_HTTPHEADER, headers_.get())
-      .set(CURLOPT_PROXYHEADER, proxy_headers_.get())
-      .status("header lines");
+  if (!proxy_headers_ && !append_curl_line(proxy_headers_, "Proxy-Connection:"))
+    return Failure{"out of memory"};
+  const Status set = Options(easy_.get())
+                         .set(CURLOPT_HTTPHEADER, lines.get())
+                         .set(CURLOPT_PROXYHEADER, proxy_headers_.get())
+                         .status("header lines");
+  if (set) headers_ = std::move(lines);
+  return set;
 }
 
 CurlMultiLoop::Clock::time_point CurlHttpTransfer::phase_deadline() const {
@@ -289,20 +303,94 @@ Status CurlHttpTransfer::start() {
 Status CurlHttpTransfer::wait_for_head() {
   if (stage_ != Stage::sent) return Failure{"nothing sent"};
   stage_ = Stage::failed;
-  // Interim heads belong to the same wait; a followed redirect is a new request and begins the
-  // wait anew (at most kMaxRedirects times, and never past the overall deadline).
-  for (;;) {
-    const std::size_t redirects = head_.followed_redirects();
-    const auto outcome =
-        loop_.run_until([&] { return response_ready() || head_.followed_redirects() != redirects; },
-                        phase_deadline());
+  // Interim heads belong to the same wait; a redirect that is followed is a new request and
+  // begins the wait anew (at most kMaxRedirects times, and never past the overall deadline).
+  for (long redirects = 0;; ++redirects) {
+    const auto outcome = loop_.run_until([this] { return response_ready(); }, phase_deadline());
     if (outcome == CurlMultiLoop::Outcome::timed_out) return Failure{"no response in time"};
-    if (outcome == CurlMultiLoop::Outcome::finished && !ended_well())
+    if (outcome == CurlMultiLoop::Outcome::finished && loop_.result() != CURLE_OK)
       return Failure{"the transfer failed"};
-    if (response_ready() || outcome == CurlMultiLoop::Outcome::finished) break;
+    if (!response_ready()) return Failure{"no response head"};
+    const std::string target = redirect_target();
+    if (target.empty()) break;
+    if (redirects == kMaxRedirects) return Failure{"too many redirects"};
+    if (const Status followed = follow(target); !followed) return followed;
   }
-  if (head_.completed_heads() == 0) return Failure{"no response head"};
   stage_ = Stage::received;
+  return {};
+}
+
+// Where the final head sends the request next: empty when redirects are not followed, the head
+// is no redirect, or its target is no http or https address (its own body is then the answer).
+std::string CurlHttpTransfer::redirect_target() const {
+  if (!exchange_->follow_redirects || !head_.last_head_redirects()) return {};
+  char* target = nullptr;
+  if (curl_easy_getinfo(easy_.get(), CURLINFO_REDIRECT_URL, &target) != CURLE_OK ||
+      target == nullptr) {
+    return {};
+  }
+  const std::string_view address(target);
+  const auto scheme_end = address.find("://");
+  if (scheme_end == std::string_view::npos) return {};
+  const std::string_view scheme = address.substr(0, scheme_end);
+  if (!gbk::equal_ignoring_ascii_case(scheme, "http") &&
+      !gbk::equal_ignoring_ascii_case(scheme, "https")) {
+    return {};
+  }
+  return std::string(address);
+}
+
+// The target has the scheme, host and port of the exchange's own address.
+bool CurlHttpTransfer::same_origin(const std::string& target) const {
+  const CurlUrl url(curl_url());
+  if (!url || curl_url_set(url.get(), CURLUPART_URL, target.c_str(), 0) != CURLUE_OK) return false;
+  const auto part = [&](CURLUPart which, unsigned int flags) {
+    char* value = nullptr;
+    std::string text;
+    if (curl_url_get(url.get(), which, &value, flags) == CURLUE_OK && value != nullptr)
+      text = value;
+    curl_free(value);
+    return text;
+  };
+  const WebAddress& address = exchange_->address;
+  return gbk::equal_ignoring_ascii_case(part(CURLUPART_SCHEME, 0),
+                                        address.secure ? "https" : "http") &&
+         gbk::equal_ignoring_ascii_case(part(CURLUPART_HOST, 0), address.host) &&
+         part(CURLUPART_PORT, CURLU_DEFAULT_PORT) == std::to_string(address.port);
+}
+
+// Leaves the redirecting response (its body is dropped) and sends the request to the target,
+// as a GET after 303 (HEAD stays) and after 301 or 302 to a POST. Credentials and the caller's
+// Authorization and Cookie lines go only to the exchange's own origin.
+Status CurlHttpTransfer::follow(const std::string& target) {
+  long code = 0;
+  curl_easy_getinfo(easy_.get(), CURLINFO_RESPONSE_CODE, &code);
+  discarding_ = true;
+  if (paused_) {
+    paused_ = false;
+    curl_easy_pause(easy_.get(), CURLPAUSE_CONT);
+  }
+  loop_.stop();
+  pending_.clear();
+  discarding_ = false;
+  heads_left_ = head_.completed_heads();
+
+  Options options(easy_.get());
+  options.set(CURLOPT_URL, target.c_str());
+  const bool to_get =
+      code == 303 ? verb_ != "HEAD" : (code == 301 || code == 302) && verb_ == "POST";
+  if (to_get) {
+    verb_ = "GET";
+    options.set(CURLOPT_CUSTOMREQUEST, static_cast<const char*>(nullptr)).set(CURLOPT_HTTPGET, 1L);
+  }
+  if (credentials_ && !same_origin(target)) {
+    credentials_ = false;
+    options.set(CURLOPT_USERNAME, static_cast<const char*>(nullptr))
+        .set(CURLOPT_PASSWORD, static_cast<const char*>(nullptr));
+    if (const Status lines = set_header_list(false); !lines) return lines;
+  }
+  if (const Status set = options.status("redirect target"); !set) return set;
+  if (!loop_.start(easy_.get())) return Failure{"the redirect could not be started"};
   return {};
 }
 
@@ -310,7 +398,7 @@ Result<Text> CurlHttpTransfer::read_some() {
   if (stage_ != Stage::received) return Failure{"no response"};
   const auto outcome = loop_.run_until([this] { return !pending_.empty(); }, phase_deadline());
   const bool well = outcome == CurlMultiLoop::Outcome::ready ||
-                    (outcome == CurlMultiLoop::Outcome::finished && ended_well());
+                    (outcome == CurlMultiLoop::Outcome::finished && loop_.result() == CURLE_OK);
   if (!well)
     return Failure{outcome == CurlMultiLoop::Outcome::timed_out ? "no data in time"
                                                                 : "the body broke off"};
@@ -340,18 +428,9 @@ bool CurlHttpTransfer::request_out() const {
   return request_size > 0 && static_cast<std::size_t>(uploaded) >= exchange_->body.size();
 }
 
-// The head of the final response is complete: no further head will replace it, or its body has
-// begun (libcurl passes on no body of a redirect it follows).
+// A head other than an interim one is complete, since the last redirect was followed.
 bool CurlHttpTransfer::response_ready() const {
-  return head_.final_head_complete() || (head_.completed_heads() > 0 && !pending_.empty());
-}
-
-// The transfer ended without fault, or a redirect could not be followed (another scheme, or an
-// address that cannot be read): then the redirecting response is the final one.
-bool CurlHttpTransfer::ended_well() const {
-  if (loop_.result() == CURLE_OK) return true;
-  return head_.last_head_redirects() &&
-         (loop_.result() == CURLE_UNSUPPORTED_PROTOCOL || loop_.result() == CURLE_URL_MALFORMAT);
+  return head_.completed_heads() > heads_left_ && head_.final_head_complete();
 }
 
 }  // namespace net

@@ -31,9 +31,12 @@ class CurlHttpTransfer final : public HttpTransfer {
 
   Status set_up_method();
   Status set_up_headers();
+  Status set_header_list(bool with_credentials);
   bool request_out() const;
   bool response_ready() const;
-  bool ended_well() const;
+  std::string redirect_target() const;
+  bool same_origin(const std::string& target) const;
+  Status follow(const std::string& target);
   CurlMultiLoop::Clock::time_point phase_deadline() const;
 
   const HttpExchange* exchange_ = nullptr;
@@ -44,9 +47,14 @@ class CurlHttpTransfer final : public HttpTransfer {
   std::string proxy_;
   CurlMultiLoop loop_;  // declared after what the transfer uses: detaches before they go
   Stage stage_ = Stage::preparing;
-  ResponseHeadCollector head_;
-  Text pending_;         // body bytes received and not yet handed out
-  bool paused_ = false;  // the transfer waits until pending_ is read
+  Text verb_;                          // changes when a redirect turns the request into a GET
+  bool credentials_ = true;            // a redirect to another origin drops them for good
+  ResponseHeadCollector head_{false};  // every head is final to it: redirects are ours to follow
+  Text pending_;                       // body bytes received and not yet handed out
+  bool paused_ = false;                // the transfer waits until pending_ is read
+  bool discarding_ = false;
+  std::size_t heads_left_ =
+      0;  // heads of the redirects followed so far            // the body of a redirect being left
 };
 
 }  // namespace net

@@ -77,7 +77,6 @@ void ResponseHeadCollector::add_line(std::string_view line) {
   const int code = status_code_of(std::string_view(block_).substr(0, block_.find(kLineBreak)));
   last_redirects_ = code >= 300 && code < 400 && current_has_location_;
   last_continues_ = (code >= 100 && code < 200) || (redirects_followed_ && last_redirects_);
-  if (redirects_followed_ && last_redirects_) ++followed_;
 }
 
 Text header_block_text(const Text& raw_head) { return utf16_to_gbk(gbk_to_utf16(raw_head)); }

@@ -29,8 +29,6 @@ class ResponseHeadCollector {
   bool final_head_complete() const { return heads_ > 0 && !last_continues_; }
   // The last completed head announces a redirect that would be followed.
   bool last_head_redirects() const { return heads_ > 0 && last_redirects_; }
-  // Number of completed heads that announce a redirect that is followed.
-  std::size_t followed_redirects() const { return followed_; }
   // The last completed head: status line first, CR LF lines, an empty line last.
   const Text& block() const { return block_; }
 
@@ -41,7 +39,6 @@ class ResponseHeadCollector {
   Text current_;
   Text block_;
   std::size_t heads_ = 0;
-  std::size_t followed_ = 0;
   bool last_continues_ = false;
   bool last_redirects_ = false;
 };
