@@ -285,7 +285,7 @@ Status CurlHttpTransfer::start() {
                                .set(CURLOPT_WRITEDATA, static_cast<void*>(this))
                                .status("callbacks");
   if (!callbacks) return callbacks;
-  if (!loop_.start(easy_.get())) return Failure{"the transfer could not be started"};
+  if (const Status attached = loop_.start(easy_.get()); !attached) return attached;
   const auto timeout = exchange_->phase_timeout;
   if (loop_.run_until_connected(timeout, timeout, exchange_->deadline) !=
           CurlMultiLoop::Outcome::ready &&
@@ -390,8 +390,7 @@ Status CurlHttpTransfer::follow(const std::string& target) {
     if (const Status lines = set_header_list(false); !lines) return lines;
   }
   if (const Status set = options.status("redirect target"); !set) return set;
-  if (!loop_.start(easy_.get())) return Failure{"the redirect could not be started"};
-  return {};
+  return loop_.start(easy_.get());
 }
 
 Result<Text> CurlHttpTransfer::read_some() {

@@ -22,13 +22,16 @@ CurlMultiLoop::CurlMultiLoop() {
 
 CurlMultiLoop::~CurlMultiLoop() { stop(); }
 
-bool CurlMultiLoop::start(CURL* easy) {
-  if (!multi_ || easy_ != nullptr || easy == nullptr) return false;
-  if (curl_multi_add_handle(multi_.get(), easy) != CURLM_OK) return false;
+Status CurlMultiLoop::start(CURL* easy) {
+  if (!multi_) return Failure{"no multi handle"};
+  if (easy_ != nullptr) return Failure{"a transfer is already attached"};
+  if (easy == nullptr) return Failure{"no easy handle"};
+  if (curl_multi_add_handle(multi_.get(), easy) != CURLM_OK)
+    return Failure{"libcurl refused the easy handle"};
   easy_ = easy;
   finished_ = false;
   result_ = CURLE_OK;
-  return true;
+  return {};
 }
 
 void CurlMultiLoop::stop() {

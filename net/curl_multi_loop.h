@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "net/curl_handles.h"
+#include "net/result.h"
 
 namespace net {
 
@@ -34,9 +35,9 @@ class CurlMultiLoop {
   CurlMultiLoop(const CurlMultiLoop&) = delete;
   CurlMultiLoop& operator=(const CurlMultiLoop&) = delete;
 
-  // Attaches the transfer. False when there is no multi handle, a transfer is already
+  // Attaches the transfer; a failure when there is no multi handle, a transfer is already
   // attached, or libcurl refuses the handle.
-  bool start(CURL* easy);
+  Status start(CURL* easy);
   // Detaches the transfer (ending it if it still runs). Safe to call at any time.
   void stop();
 
