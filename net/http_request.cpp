@@ -236,34 +236,49 @@ HttpExchange describe_exchange(WebAddress address, const HttpRequestOptions& opt
   return exchange;
 }
 
-// The body as it arrives, kept in the pieces the transfer hands over and joined once at the
-// end, so that no piece is copied twice while it grows.
+// The body as it arrives, gathered in blocks that never grow past what they reserved, and
+// joined once at the end: no byte is copied twice while the body grows. Blocks grow with the
+// body up to kLargestBlock, so a large body lives in a few large blocks that go straight back
+// to the system when they are let go.
 class BodyPieces {
  public:
   void add(Text piece) {
     size_ += piece.size();
-    pieces_.push_back(std::move(piece));
+    if (blocks_.empty()) {
+      blocks_.push_back(std::move(piece));
+      return;
+    }
+    Text& last = blocks_.back();
+    if (last.capacity() - last.size() < piece.size()) {
+      Text block;
+      block.reserve(std::max(piece.size(), std::clamp(size_, kSmallestBlock, kLargestBlock)));
+      blocks_.push_back(std::move(block));
+    }
+    blocks_.back().append(piece);
   }
 
-  // The whole body in one text. Each piece is let go once it is copied, and the event hook
-  // keeps running between pieces.
+  // The whole body in one text. Each block is let go once it is copied, and the event hook
+  // keeps running between slices.
   Text join() && {
-    if (pieces_.size() == 1) return std::move(pieces_.front());
+    if (blocks_.size() == 1) return std::move(blocks_.front());
     Text joined;
     joined.reserve(size_);
-    for (Text& piece : pieces_) {
-      for (std::size_t at = 0; at < piece.size(); at += kCopySlice) {
-        joined.append(piece, at, kCopySlice);
+    for (Text& block : blocks_) {
+      for (std::size_t at = 0; at < block.size(); at += kCopySlice) {
+        joined.append(block, at, kCopySlice);
         pump_events_if_due();
       }
-      Text().swap(piece);
+      Text().swap(block);
     }
-    pieces_.clear();
+    blocks_.clear();
     return joined;
   }
 
  private:
-  std::vector<Text> pieces_;
+  static constexpr std::size_t kSmallestBlock = std::size_t{64} << 10;
+  static constexpr std::size_t kLargestBlock = std::size_t{64} << 20;
+
+  std::vector<Text> blocks_;
   std::size_t size_ = 0;
 };
 

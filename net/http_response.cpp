@@ -1,6 +1,7 @@
 #include "net/http_response.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "net/encoding.h"
 #include "net/event_pump.h"
@@ -50,6 +51,19 @@ Text cookie_pair_of(const Text& line) {
   if (find_marker(line, ";", 0) != Text::npos)
     return Text(trim_spaces(text_between(line, "Set-Cookie:", ";")));
   return Text(trim_spaces(remove_all_ignoring_case(line, "Set-Cookie:")));
+}
+
+// The position of the first NUL byte, npos when there is none. A long text is searched slice by
+// slice, with the event hook running in between.
+std::size_t find_nul(const Text& text) {
+  constexpr std::size_t kSlice = std::size_t{4} << 20;
+  for (std::size_t at = 0; at < text.size(); at += kSlice) {
+    const void* found = std::memchr(text.data() + at, '\0', std::min(kSlice, text.size() - at));
+    if (found != nullptr)
+      return static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
+    pump_events_if_due();
+  }
+  return Text::npos;
 }
 
 }  // namespace
@@ -117,7 +131,7 @@ Text declared_charset(const Text& body_text) {
 }
 
 Text body_text_of(Text body) {
-  const auto nul = body.find('\0');
+  const auto nul = find_nul(body);
   const Text charset = declared_charset(body.substr(0, std::min(nul, kCharsetWindow)));
   if (!charset.empty() && charset != "gbk" && charset != "gb2312") {
     if (auto decoded = charset_to_gbk(Bytes(body.begin(), body.end()), charset))
