@@ -190,6 +190,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
+      if (const auto gap = run.counters.find("hook_gap_ms"); gap != run.counters.end())
+        gaps_[run.benchmark_name()] = gap->second.value;
       const auto ratio = run.counters.find("time_ratio");
       if (ratio == run.counters.end()) continue;
       if (run.run_type == Run::RT_Iteration || run.aggregate_name == "median") {
@@ -202,10 +204,17 @@ class RatioReporter : public benchmark::ConsoleReporter {
   void print_ratios() const {
     std::printf("\nhttp_request time against plain libcurl (throughput is the inverse)\n");
     for (const auto& [name, ratio] : ratios_) std::printf("  %-12s %6.2f\n", name.c_str(), ratio);
+    if (gaps_.empty()) return;
+    std::printf("\nevent hook's longest gap, goal at most %.0f ms\n", kHookGoalMs);
+    for (const auto& [name, gap] : gaps_) {
+      std::printf("  %-48s %8.1f ms  %s\n", name.c_str(), gap,
+                  gap <= kHookGoalMs ? "met" : "MISSED");
+    }
   }
 
  private:
   std::map<std::string, double> ratios_;
+  std::map<std::string, double> gaps_;
 };
 
 }  // namespace
