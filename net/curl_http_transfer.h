@@ -35,6 +35,7 @@ class CurlHttpTransfer final : public HttpTransfer {
   bool request_out() const;
   bool response_ready() const;
   std::string redirect_target() const;
+  Text first_piece() const;
   bool same_origin(const std::string& target) const;
   Status follow(const std::string& target);
   CurlMultiLoop::Clock::time_point phase_deadline() const;
@@ -53,6 +54,7 @@ class CurlHttpTransfer final : public HttpTransfer {
   Text pending_;                       // body bytes received and not yet handed out
   bool paused_ = false;                // the transfer waits until pending_ is read
   bool discarding_ = false;
+  bool first_piece_given_ = false;
   std::size_t heads_left_ =
       0;  // heads of the redirects followed so far            // the body of a redirect being left
 };

@@ -86,6 +86,7 @@ class HttpTransfer {
   // followed redirects begin it anew.
   virtual Status wait_for_head() = 0;
   // The next piece of the body, waiting for it when none is there; empty at the end of the body.
+  // A piece may come with spare capacity (room for the announced rest of the body).
   virtual Result<Text> read_some() = 0;
   // The final response's head: status line first, CR LF lines, an empty line last.
   virtual Result<Text> raw_head() = 0;
