@@ -1,4 +1,5 @@
-// http_request against plain libcurl easy transfers of the same bodies from one loopback server.
+// http_request against plain libcurl easy transfers of the same bodies from one loopback server,
+// and the event hook's longest gap while http_request waits or reads a large body.
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
 
