@@ -1,4 +1,5 @@
-// http_request against plain libcurl easy transfers of the same bodies from one loopback server.
+// http_request against plain libcurl easy transfers of the same bodies from one loopback server,
+// and the event hook's longest gap while http_request waits or reads a large body.
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
 
@@ -8,6 +9,11 @@
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
+
+#include <algorithm>
+
+#include "net/event_pump.h"
 #include "net/http_request.h"
 #include "tests/support/http_peer.h"
 
@@ -104,11 +110,89 @@ void small_gets(benchmark::State& state) {
 }
 BENCHMARK(small_gets)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// ---- The event hook's longest gap ---------------------------------------------------------------
+// Goal: while http_request waits or reads, the hook runs at least every 50 ms. The counters are
+// the longest gap seen (ms), the goal and the gap against the goal (at most 1 is met).
+
+constexpr double kHookGoalMs = 50;
+
+// Runs `call` with a hook that records when it runs; returns the longest gap in milliseconds,
+// counting from the start of the call to the first run and from the last run to the end.
+template <typename Call>
+double longest_hook_gap_ms(Call call) {
+  std::vector<Clock::time_point> runs;
+  runs.reserve(1 << 16);
+  net::set_event_pump([&runs] { runs.push_back(Clock::now()); });
+  const auto start = Clock::now();
+  call();
+  const auto end = Clock::now();
+  net::set_event_pump({});
+  Clock::duration longest = runs.empty() ? end - start : runs.front() - start;
+  for (std::size_t i = 1; i < runs.size(); ++i) longest = std::max(longest, runs[i] - runs[i - 1]);
+  if (!runs.empty()) longest = std::max(longest, end - runs.back());
+  return std::chrono::duration<double, std::milli>(longest).count();
+}
+
+double peak_rss_mib() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+void report_gap(benchmark::State& state, double longest_ms) {
+  state.counters["hook_gap_ms"] = longest_ms;
+  state.counters["goal_ms"] = kHookGoalMs;
+  state.counters["gap_vs_goal"] = longest_ms / kHookGoalMs;
+  state.counters["peak_rss_MiB"] = peak_rss_mib();
+}
+
+// A server that never answers, a 2-second time-out: the whole wait.
+void hook_gap_waiting(benchmark::State& state) {
+  HttpPeer peer(PeerReply{.action = PeerReply::Action::never_answer});
+  double longest = 0;
+  for (auto _ : state) {
+    longest = std::max(longest, longest_hook_gap_ms([&] {
+                         net::http_request(peer.url("/silent"), {.timeout_seconds = 2});
+                       }));
+  }
+  report_gap(state, longest);
+}
+BENCHMARK(hook_gap_waiting)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A large body from a fast loopback server: reading it and handing it back, response bytes
+// included. Argument: the body size in MiB.
+void hook_gap_large_body(benchmark::State& state) {
+  const std::size_t size = static_cast<std::size_t>(state.range(0)) << 20;
+  double longest = 0;
+  {
+    HttpPeer peer(PeerReply::with("200 OK", {"Content-Type: application/octet-stream"},
+                                  std::string(size, 'x')));
+    for (auto _ : state) {
+      net::Bytes bytes;
+      std::size_t text_size = 0;
+      longest = std::max(
+          longest, longest_hook_gap_ms([&] {
+            text_size = net::http_request(peer.url("/large"), {.response_bytes = &bytes}).size();
+          }));
+      if (text_size != size || bytes.size() != size) state.SkipWithError("wrong body");
+    }
+  }
+  report_gap(state, longest);
+}
+BENCHMARK(hook_gap_large_body)
+    ->Arg(50)
+    ->Arg(512)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
 // Prints the runs as usual, then the time ratios (the median when there are repetitions).
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
+      if (const auto gap = run.counters.find("hook_gap_ms"); gap != run.counters.end())
+        gaps_[run.benchmark_name()] = gap->second.value;
       const auto ratio = run.counters.find("time_ratio");
       if (ratio == run.counters.end()) continue;
       if (run.run_type == Run::RT_Iteration || run.aggregate_name == "median") {
@@ -121,10 +205,17 @@ class RatioReporter : public benchmark::ConsoleReporter {
   void print_ratios() const {
     std::printf("\nhttp_request time against plain libcurl (throughput is the inverse)\n");
     for (const auto& [name, ratio] : ratios_) std::printf("  %-12s %6.2f\n", name.c_str(), ratio);
+    if (gaps_.empty()) return;
+    std::printf("\nevent hook's longest gap, goal at most %.0f ms\n", kHookGoalMs);
+    for (const auto& [name, gap] : gaps_) {
+      std::printf("  %-48s %8.1f ms  %s\n", name.c_str(), gap,
+                  gap <= kHookGoalMs ? "met" : "MISSED");
+    }
   }
 
  private:
   std::map<std::string, double> ratios_;
+  std::map<std::string, double> gaps_;
 };
 
 }  // namespace

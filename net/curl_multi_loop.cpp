@@ -7,11 +7,6 @@
 namespace net {
 namespace {
 
-void ensure_curl_global_init() {
-  static const bool initialized = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
-  (void)initialized;
-}
-
 curl_off_t time_info(CURL* easy, CURLINFO info) {
   curl_off_t microseconds = 0;
   if (curl_easy_getinfo(easy, info, &microseconds) != CURLE_OK) return 0;
@@ -20,33 +15,23 @@ curl_off_t time_info(CURL* easy, CURLINFO info) {
 
 }  // namespace
 
-CurlEasy make_curl_easy() {
-  ensure_curl_global_init();
-  return CurlEasy(curl_easy_init());
-}
-
-bool append_curl_line(CurlSlist& list, const char* line) {
-  curl_slist* appended = curl_slist_append(list.get(), line);
-  if (appended == nullptr) return false;
-  (void)list.release();  // the same list, grown (or a new one when it was empty)
-  list.reset(appended);
-  return true;
-}
-
-CurlMultiLoop::CurlMultiLoop() : last_pump_(Clock::now()) {
+CurlMultiLoop::CurlMultiLoop() {
   ensure_curl_global_init();
   multi_.reset(curl_multi_init());
 }
 
 CurlMultiLoop::~CurlMultiLoop() { stop(); }
 
-bool CurlMultiLoop::start(CURL* easy) {
-  if (!multi_ || easy_ != nullptr || easy == nullptr) return false;
-  if (curl_multi_add_handle(multi_.get(), easy) != CURLM_OK) return false;
+Status CurlMultiLoop::start(CURL* easy) {
+  if (!multi_) return Failure{"no multi handle"};
+  if (easy_ != nullptr) return Failure{"a transfer is already attached"};
+  if (easy == nullptr) return Failure{"no easy handle"};
+  if (curl_multi_add_handle(multi_.get(), easy) != CURLM_OK)
+    return Failure{"libcurl refused the easy handle"};
   easy_ = easy;
   finished_ = false;
   result_ = CURLE_OK;
-  return true;
+  return {};
 }
 
 void CurlMultiLoop::stop() {
@@ -55,9 +40,10 @@ void CurlMultiLoop::stop() {
   easy_ = nullptr;
 }
 
-CurlMultiLoop::Clock::time_point CurlMultiLoop::deadline_after(std::chrono::milliseconds timeout) {
-  if (timeout <= std::chrono::milliseconds::zero()) return Clock::time_point::max();
-  return Clock::now() + timeout;
+CurlMultiLoop::Clock::time_point CurlMultiLoop::deadline_after(std::chrono::milliseconds timeout,
+                                                               Clock::time_point overall_deadline) {
+  if (timeout <= std::chrono::milliseconds::zero()) return overall_deadline;
+  return std::min(Clock::now() + timeout, overall_deadline);
 }
 
 CurlMultiLoop::Outcome CurlMultiLoop::run_until(const std::function<bool()>& ready,
@@ -66,7 +52,7 @@ CurlMultiLoop::Outcome CurlMultiLoop::run_until(const std::function<bool()>& rea
   if (easy_ == nullptr || finished_) return Outcome::finished;
   for (;;) {
     step();
-    pump_if_due();
+    pump_events_if_due();
     if (ready()) return Outcome::ready;
     if (finished_) return Outcome::finished;
     if (Clock::now() >= deadline) return Outcome::timed_out;
@@ -74,17 +60,18 @@ CurlMultiLoop::Outcome CurlMultiLoop::run_until(const std::function<bool()>& rea
   }
 }
 
-CurlMultiLoop::Outcome CurlMultiLoop::run_until_connected(
-    std::chrono::milliseconds resolve_timeout, std::chrono::milliseconds connect_timeout) {
+CurlMultiLoop::Outcome CurlMultiLoop::run_until_connected(std::chrono::milliseconds resolve_timeout,
+                                                          std::chrono::milliseconds connect_timeout,
+                                                          Clock::time_point overall_deadline) {
   // A phase counts as done once libcurl has recorded its time; a later phase implies the
   // earlier ones (a name that is an address may be "looked up" in no measurable time).
   const auto connected = [this] { return time_info(easy_, CURLINFO_CONNECT_TIME_T) > 0; };
   const auto resolved = [&] {
     return connected() || time_info(easy_, CURLINFO_NAMELOOKUP_TIME_T) > 0;
   };
-  const Outcome lookup = run_until(resolved, deadline_after(resolve_timeout));
+  const Outcome lookup = run_until(resolved, deadline_after(resolve_timeout, overall_deadline));
   if (lookup != Outcome::ready) return lookup;
-  return run_until(connected, deadline_after(connect_timeout));
+  return run_until(connected, deadline_after(connect_timeout, overall_deadline));
 }
 
 void CurlMultiLoop::step() {
@@ -105,19 +92,12 @@ void CurlMultiLoop::step() {
 
 void CurlMultiLoop::wait(Clock::time_point deadline) {
   const auto now = Clock::now();
-  const auto until = std::min(deadline, last_pump_ + kPumpInterval);
+  const auto until = std::min(deadline, next_pump_due());
   if (until <= now) return;
   const auto timeout = std::chrono::ceil<std::chrono::milliseconds>(until - now);
   // libcurl shortens the wait on its own when one of its timers is due earlier.
   curl_multi_poll(multi_.get(), nullptr, 0, static_cast<int>(timeout.count()), nullptr);
-  pump_if_due();
-}
-
-void CurlMultiLoop::pump_if_due() {
-  const auto now = Clock::now();
-  if (now - last_pump_ < kPumpInterval) return;
-  last_pump_ = now;
-  pump_events();
+  pump_events_if_due();
 }
 
 }  // namespace net

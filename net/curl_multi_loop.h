@@ -7,28 +7,14 @@
 #include <functional>
 #include <memory>
 
+#include "net/curl_handles.h"
+#include "net/result.h"
+
 namespace net {
 
-struct CurlEasyCleanup {
-  void operator()(CURL* easy) const noexcept { curl_easy_cleanup(easy); }
-};
-using CurlEasy = std::unique_ptr<CURL, CurlEasyCleanup>;
-
-struct CurlSlistFree {
-  void operator()(curl_slist* list) const noexcept { curl_slist_free_all(list); }
-};
-using CurlSlist = std::unique_ptr<curl_slist, CurlSlistFree>;
-
-// A fresh easy handle (libcurl's global set-up runs once, on first use); null when libcurl
-// cannot make one.
-CurlEasy make_curl_easy();
-
-// Appends a line to a header list; false (list unchanged) when libcurl cannot store it.
-bool append_curl_line(CurlSlist& list, const char* line);
-
 // Drives a single easy transfer. The easy handle stays owned by the caller and must outlive
-// the loop (or be detached with `stop` first). While a wait runs, net::pump_events() is called
-// at least every 50 ms so the GUI stays responsive, and nothing else blocks longer than that.
+// the loop (or be detached with `stop` first). While a wait runs, the event hook runs every
+// kPumpInterval (net/event_pump.h) so the GUI stays responsive, and nothing else blocks longer.
 //
 //   CurlMultiLoop loop;
 //   if (!loop.start(easy)) ...;
@@ -49,9 +35,9 @@ class CurlMultiLoop {
   CurlMultiLoop(const CurlMultiLoop&) = delete;
   CurlMultiLoop& operator=(const CurlMultiLoop&) = delete;
 
-  // Attaches the transfer. False when there is no multi handle, a transfer is already
+  // Attaches the transfer; a failure when there is no multi handle, a transfer is already
   // attached, or libcurl refuses the handle.
-  bool start(CURL* easy);
+  Status start(CURL* easy);
   // Detaches the transfer (ending it if it still runs). Safe to call at any time.
   void stop();
 
@@ -60,16 +46,21 @@ class CurlMultiLoop {
   Outcome run_until(const std::function<bool()>& ready, Clock::time_point deadline);
 
   // The name lookup and the connection to the host (or proxy), each with its own time-out
-  // counted from the moment the phase begins. A time-out of zero or less means none.
+  // counted from the moment the phase begins, and neither past `overall_deadline`. A time-out of
+  // zero or less means none.
   Outcome run_until_connected(std::chrono::milliseconds resolve_timeout,
-                              std::chrono::milliseconds connect_timeout);
+                              std::chrono::milliseconds connect_timeout,
+                              Clock::time_point overall_deadline = Clock::time_point::max());
 
   bool finished() const { return finished_; }
   // The transfer's result once finished; CURLE_OK before.
   CURLcode result() const { return result_; }
 
-  // The point `timeout` from now; a time-out of zero or less means no deadline.
-  static Clock::time_point deadline_after(std::chrono::milliseconds timeout);
+  // The point `timeout` from now, but not later than `overall_deadline`; a time-out of zero or
+  // less means no deadline of its own.
+  static Clock::time_point deadline_after(
+      std::chrono::milliseconds timeout,
+      Clock::time_point overall_deadline = Clock::time_point::max());
 
  private:
   struct MultiCleanup {
@@ -78,13 +69,11 @@ class CurlMultiLoop {
 
   void step();
   void wait(Clock::time_point deadline);
-  void pump_if_due();
 
   std::unique_ptr<CURLM, MultiCleanup> multi_;
   CURL* easy_ = nullptr;
   bool finished_ = false;
   CURLcode result_ = CURLE_OK;
-  Clock::time_point last_pump_;
 };
 
 }  // namespace net

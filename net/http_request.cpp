@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <limits>
-#include <span>
 #include <string_view>
+#include <vector>
 
+#include "net/curl_http_transfer.h"
 #include "net/encoding.h"
 #include "net/event_pump.h"
+#include "net/gbk.h"
 #include "net/header_cookie.h"
 #include "net/http_response.h"
 #include "net/text_extract.h"
@@ -58,20 +61,106 @@ constexpr std::array<DefaultLine, 6> kDefaultLines = {{
     {"Cache-Control: ", "Cache-Control: no-cache\r\n", false},
 }};
 
+using Clock = std::chrono::steady_clock;
+
 constexpr std::int32_t kDefaultTimeoutMs = 30000;
-constexpr std::uint32_t kAllCertificateFaults =
-    http::kIgnoreUnknownCa | http::kIgnoreCertWrongUsage | http::kIgnoreCertCnInvalid |
-    http::kIgnoreCertDateInvalid;
+
+// The steps that prepare the transfer, in their order, each with the message of its failure.
+struct SetUpStep {
+  HttpStep step;
+  Text FailureTexts::*message;
+};
+
+constexpr std::array<SetUpStep, 12> kSetUpSteps = {{
+    {HttpStep::platform, &FailureTexts::no_platform},
+    {HttpStep::address, &FailureTexts::bad_url},
+    {HttpStep::session, &FailureTexts::no_session},
+    {HttpStep::timeouts, &FailureTexts::no_timeouts},
+    {HttpStep::connection, &FailureTexts::no_connection},
+    {HttpStep::request, &FailureTexts::no_request},
+    {HttpStep::server_credentials, &FailureTexts::no_credentials},
+    {HttpStep::proxy_credentials, &FailureTexts::no_credentials},
+    {HttpStep::certificates, &FailureTexts::no_certificate_setting},
+    {HttpStep::cookies, &FailureTexts::no_cookie_setting},
+    {HttpStep::redirects, &FailureTexts::no_redirect_setting},
+    {HttpStep::headers, &FailureTexts::no_headers},
+}};
+
+// Bytes copied or joined between two chances for the event hook to run.
+constexpr std::size_t kCopySlice = std::size_t{4} << 20;
 
 bool contains(const Text& text, std::string_view marker, bool ignore_case) {
   return find_marker(text, marker, 0, ignore_case) != Text::npos;
 }
 
-std::int32_t timeout_milliseconds(std::int32_t seconds) {
-  if (seconds < 1) return kDefaultTimeoutMs;
+std::chrono::milliseconds phase_timeout(std::int32_t seconds) {
+  if (seconds < 1) return std::chrono::milliseconds(kDefaultTimeoutMs);
   const std::int64_t milliseconds = std::int64_t{seconds} * 1000;
-  return static_cast<std::int32_t>(
+  return std::chrono::milliseconds(
       std::min<std::int64_t>(milliseconds, std::numeric_limits<std::int32_t>::max()));
+}
+
+bool is_digits(std::string_view text) {
+  return !text.empty() &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool is_valid_host(std::string_view host) {
+  if (host.empty()) return false;
+  return std::none_of(host.begin(), host.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte <= 0x20 || byte >= 0x7F ||
+           std::string_view("/?#@\\").find(c) != std::string_view::npos;
+  });
+}
+
+// Takes an http or https address apart; a failure for anything else.
+Result<WebAddress> split_web_address(const Text& url) {
+  const auto scheme_end = url.find("://");
+  if (scheme_end == Text::npos) return Failure{"no scheme"};
+  const std::string_view scheme(url.data(), scheme_end);
+  WebAddress address;
+  if (gbk::equal_ignoring_ascii_case(scheme, "http")) {
+    address.port = 80;
+  } else if (gbk::equal_ignoring_ascii_case(scheme, "https")) {
+    address.secure = true;
+    address.port = 443;
+  } else {
+    return Failure{"not a web scheme"};
+  }
+  const std::string_view rest = std::string_view(url).substr(scheme_end + 3);
+  const auto authority_end = std::min(rest.find_first_of("/?#"), rest.size());
+  std::string_view authority = rest.substr(0, authority_end);
+  const std::string_view object = rest.substr(authority_end);
+  if (const auto at = authority.rfind('@'); at != std::string_view::npos)
+    authority.remove_prefix(at + 1);
+
+  std::string_view host = authority;
+  std::string_view port;
+  if (authority.starts_with('[')) {
+    const auto close = authority.find(']');
+    if (close == std::string_view::npos) return Failure{"an unclosed IPv6 address"};
+    host = authority.substr(0, close + 1);
+    const std::string_view after = authority.substr(close + 1);
+    if (!after.empty() && !after.starts_with(':')) return Failure{"junk after the host"};
+    if (!after.empty()) port = after.substr(1);
+  } else if (const auto colon = authority.rfind(':'); colon != std::string_view::npos) {
+    host = authority.substr(0, colon);
+    port = authority.substr(colon + 1);
+  }
+  if (!is_valid_host(host.starts_with('[') ? host.substr(1, host.size() - 2) : host))
+    return Failure{"no valid host"};
+  if (!port.empty()) {
+    if (!is_digits(port) || port.size() > 5) return Failure{"no valid port"};
+    const int number = std::stoi(std::string(port));
+    if (number < 1 || number > 65535) return Failure{"no valid port"};
+    address.port = static_cast<std::uint16_t>(number);
+  }
+  address.host = Text(host);
+  // A query without a path still belongs to the request: "http://host?q" asks for "/?q".
+  address.object_name =
+      object.starts_with('/') ? Text(object) : "/" + Text(object.substr(0, object.find('#')));
+  return address;
 }
 
 // The header block that goes to the server: the caller's lines, the default lines the block
@@ -101,33 +190,120 @@ Text request_header_block(const HttpRequestOptions& options, const Text& send_co
   return block;
 }
 
-// Closes a service handle when it goes out of scope. Declared in the order session,
-// connection, request, the handles close in the order request, connection, session.
-class HandleCloser {
- public:
-  HandleCloser(HttpService& service, HttpHandle handle) : service_(service), handle_(handle) {}
-  ~HandleCloser() {
-    if (handle_ != kNoHttpHandle) service_.close_handle(handle_);
+// The lines of a header block, without their line ends; empty lines are left out.
+std::vector<Text> header_lines_of(const Text& block) {
+  std::vector<Text> lines;
+  for (std::size_t begin = 0; begin < block.size();) {
+    auto end = block.find('\n', begin);
+    if (end == Text::npos) end = block.size();
+    std::string_view line(block.data() + begin, end - begin);
+    begin = end + 1;
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    if (!line.empty()) lines.emplace_back(line);
   }
-  HandleCloser(const HandleCloser&) = delete;
-  HandleCloser& operator=(const HandleCloser&) = delete;
+  return lines;
+}
 
-  explicit operator bool() const { return handle_ != kNoHttpHandle; }
-  HttpHandle get() const { return handle_; }
+// The exchange that the options describe, decided once before the transfer is set up.
+HttpExchange describe_exchange(WebAddress address, const HttpRequestOptions& options,
+                               const Text& send_cookies, Clock::time_point start) {
+  HttpExchange exchange;
+  const bool known_method =
+      options.method >= 0 && options.method < static_cast<std::int32_t>(kVerbs.size());
+  exchange.verb = kVerbs[known_method ? static_cast<std::size_t>(options.method) : 0];
+  exchange.address = std::move(address);
+  exchange.proxy = options.proxy;
+  if (!options.user_name.empty() && !options.password.empty())
+    exchange.server_login = Login{options.user_name, options.password};
+  if (!options.proxy_user_name.empty() && !options.proxy_password.empty())
+    exchange.proxy_login = Login{options.proxy_user_name, options.proxy_password};
+  exchange.header_lines = header_lines_of(request_header_block(options, send_cookies));
+  if (!options.body_bytes.empty()) {
+    exchange.body = options.body_bytes;
+  } else {
+    exchange.body.assign(options.body_text.begin(), options.body_text.end());
+  }
+  // Certificate faults (unknown authority, wrong usage, wrong name, out of date) are overlooked.
+  exchange.verify_peer = false;
+  exchange.verify_host = false;
+  // Cookies given to send keep a store for the exchange, and ask for revocation answers.
+  exchange.keep_cookies = !send_cookies.empty();
+  exchange.check_revocation = !send_cookies.empty();
+  exchange.follow_redirects = !options.disable_redirects;
+  exchange.phase_timeout = phase_timeout(options.timeout_seconds);
+  if (options.overall_timeout_seconds >= 1)
+    exchange.deadline = start + std::chrono::seconds(options.overall_timeout_seconds);
+  return exchange;
+}
+
+// The body as it arrives, gathered in blocks that never grow past what they reserved, and
+// joined once at the end: no byte is copied twice while the body grows. Blocks grow with the
+// body up to kLargestBlock, so a large body lives in a few large blocks that go straight back
+// to the system when they are let go.
+class BodyPieces {
+ public:
+  void add(Text piece) {
+    size_ += piece.size();
+    if (blocks_.empty()) {
+      blocks_.push_back(std::move(piece));
+      return;
+    }
+    Text& last = blocks_.back();
+    if (last.capacity() - last.size() < piece.size()) {
+      Text block;
+      block.reserve(std::max(piece.size(), std::clamp(size_, kSmallestBlock, kLargestBlock)));
+      blocks_.push_back(std::move(block));
+    }
+    blocks_.back().append(piece);
+  }
+
+  // The whole body in one text. Each block is let go once it is copied, and the event hook
+  // keeps running between slices.
+  Text join() && {
+    if (blocks_.size() == 1) return std::move(blocks_.front());
+    Text joined;
+    joined.reserve(size_);
+    for (Text& block : blocks_) {
+      for (std::size_t at = 0; at < block.size(); at += kCopySlice) {
+        joined.append(block, at, kCopySlice);
+        pump_events_if_due();
+      }
+      Text().swap(block);
+    }
+    blocks_.clear();
+    return joined;
+  }
 
  private:
-  HttpService& service_;
-  HttpHandle handle_;
+  static constexpr std::size_t kSmallestBlock = std::size_t{64} << 10;
+  static constexpr std::size_t kLargestBlock = std::size_t{64} << 20;
+
+  std::vector<Text> blocks_;
+  std::size_t size_ = 0;
 };
+
+// A copy of the text as bytes, made slice by slice with the event hook running in between.
+Bytes bytes_of(const Text& text) {
+  Bytes bytes;
+  bytes.reserve(text.size());
+  for (std::size_t at = 0; at < text.size(); at += kCopySlice) {
+    const auto end =
+        text.begin() + static_cast<std::ptrdiff_t>(std::min(text.size(), at + kCopySlice));
+    bytes.insert(bytes.end(), text.begin() + static_cast<std::ptrdiff_t>(at), end);
+    pump_events_if_due();
+  }
+  return bytes;
+}
 
 }  // namespace
 
 Text http_request(const Text& url, const HttpRequestOptions& options) {
-  CurlHttpService service;
-  return http_request(service, url, options);
+  CurlHttpTransfer transfer;
+  return http_request(transfer, url, options);
 }
 
-Text http_request(HttpService& service, const Text& url, const HttpRequestOptions& options) {
+Text http_request(HttpTransfer& transfer, const Text& url, const HttpRequestOptions& options) {
+  const auto start = Clock::now();
   const FailureTexts& texts = failure_texts();
   // Parameters the caller left out take part in the steps as variables of their own.
   Text own_send_cookies;
@@ -142,96 +318,36 @@ Text http_request(HttpService& service, const Text& url, const HttpRequestOption
     return Text();
   };
 
-  if (!service.check_platform()) return fail(texts.no_platform);
-  HttpUrlParts address;
-  if (!service.crack_url(url, address)) return fail(texts.bad_url);
-
-  const bool proxied = !options.proxy.empty();
-  const Text proxy_name = !proxied         ? Text()
-                          : address.secure ? options.proxy
-                                           : "http=" + options.proxy;
-  const HandleCloser session(
-      service,
-      service.open_session(proxied ? http::kAccessNamedProxy : http::kAccessNoProxy, proxy_name));
-  if (!session) return fail(texts.no_session);
-  const std::int32_t timeout = timeout_milliseconds(options.timeout_seconds);
-  if (!service.set_timeouts(session.get(), timeout, timeout, timeout, timeout))
-    return fail(texts.no_timeouts);
-
-  const HandleCloser connection(service,
-                                service.connect(session.get(), address.host, address.port));
-  if (!connection) return fail(texts.no_connection);
-  const bool known_method =
-      options.method >= 0 && options.method < static_cast<std::int32_t>(kVerbs.size());
-  const Text verb = kVerbs[known_method ? static_cast<std::size_t>(options.method) : 0];
-  const HandleCloser request(service,
-                             service.open_request(connection.get(), verb, address.object_name,
-                                                  address.secure ? http::kFlagSecure : 0));
-  if (!request) return fail(texts.no_request);
-
-  if (!options.user_name.empty() && !options.password.empty() &&
-      !service.set_credentials(request.get(), http::kAuthTargetServer, http::kAuthSchemeBasic,
-                               options.user_name, options.password)) {
-    return fail(texts.no_credentials);
+  const Result<WebAddress> address = split_web_address(url);
+  const HttpExchange exchange =
+      describe_exchange(address.value_or(WebAddress{}), options, send_cookies, start);
+  for (const SetUpStep& step : kSetUpSteps) {
+    if (step.step == HttpStep::server_credentials && !exchange.server_login) continue;
+    if (step.step == HttpStep::proxy_credentials && !exchange.proxy_login) continue;
+    if (step.step == HttpStep::address && !address) return fail(texts.*step.message);
+    if (!transfer.set_up(step.step, exchange)) return fail(texts.*step.message);
   }
-  if (!options.proxy_user_name.empty() && !options.proxy_password.empty() &&
-      !service.set_credentials(request.get(), http::kAuthTargetProxy, http::kAuthSchemeBasic,
-                               options.proxy_user_name, options.proxy_password)) {
-    return fail(texts.no_credentials);
-  }
-  if (!service.set_option(request.get(), http::kOptionSecurityFlags, kAllCertificateFaults)) {
-    return fail(texts.no_certificate_setting);
-  }
-  const bool cookie_feature_set =
-      send_cookies.empty()
-          ? service.set_option(request.get(), http::kOptionDisableFeature, http::kDisableCookies)
-          : service.set_option(request.get(), http::kOptionEnableFeature,
-                               http::kEnableSslRevocation);
-  if (!cookie_feature_set) return fail(texts.no_cookie_setting);
-  if (options.disable_redirects &&
-      !service.set_option(request.get(), http::kOptionDisableFeature, http::kDisableRedirects)) {
-    return fail(texts.no_redirect_setting);
-  }
+  if (!transfer.start()) return fail(texts.not_sent);
+  if (!transfer.wait_for_head()) return fail(texts.no_response);
 
-  const Text header_block = request_header_block(options, send_cookies);
-  if (!service.add_request_headers(request.get(), header_block, http::kAddHeadersFlagAdd)) {
-    return fail(texts.no_headers);
-  }
-  const std::span<const std::uint8_t> body =
-      !options.body_bytes.empty()
-          ? std::span<const std::uint8_t>(options.body_bytes)
-          : std::span(reinterpret_cast<const std::uint8_t*>(options.body_text.data()),
-                      options.body_text.size());
-  if (!service.send_request(request.get(), body)) return fail(texts.not_sent);
-  if (!service.receive_response(request.get())) return fail(texts.no_response);
-
-  // The body is read in the pieces the service reports available, straight onto the end of one
-  // buffer that grows geometrically and becomes the body text in the end. A body cut short (the
-  // connection stalled or broke) keeps the bytes read so far, and the read failure stays in
-  // status_text.
-  Text received_body;
+  // A body cut short (the connection stalled or broke, or the overall bound ran out) keeps the
+  // bytes read so far, and the read failure stays in status_text.
+  BodyPieces body_pieces;
   bool body_complete = false;
   for (;;) {
-    std::size_t available = 0;
-    if (!service.query_data_available(request.get(), available)) break;
-    if (available < 1) {
+    Result<Text> piece = transfer.read_some();
+    if (!piece) break;
+    if (piece->empty()) {
       body_complete = true;
       break;
     }
-    const std::size_t old_size = received_body.size();
-    received_body.resize(old_size + available);
-    std::size_t read = 0;
-    const std::span<std::uint8_t> tail(
-        reinterpret_cast<std::uint8_t*>(received_body.data()) + old_size, available);
-    const bool read_ok = service.read_data(request.get(), tail, read);
-    received_body.resize(old_size + (read_ok ? std::min(read, available) : 0));
-    if (!read_ok) break;
+    body_pieces.add(std::move(*piece));
   }
   if (!body_complete) status_text = texts.read_failed;
 
-  Text raw_headers;
-  if (!service.query_raw_headers(request.get(), raw_headers)) return Text();
-  Text response_headers = header_block_text(raw_headers);
+  const Result<Text> raw_headers = transfer.raw_head();
+  if (!raw_headers) return Text();
+  Text response_headers = header_block_text(*raw_headers);
   if (body_complete) status_text = status_text_of(response_headers);
 
   Text own_location;
@@ -245,8 +361,8 @@ Text http_request(HttpService& service, const Text& url, const HttpRequestOption
     merge_cookies(send_cookies, received_cookies);
     received_cookies = send_cookies;
   }
-  if (options.response_bytes != nullptr)
-    *options.response_bytes = Bytes(received_body.begin(), received_body.end());
+  Text received_body = std::move(body_pieces).join();
+  if (options.response_bytes != nullptr) *options.response_bytes = bytes_of(received_body);
 
   Text body_text = body_text_of(std::move(received_body));
   pump_events();

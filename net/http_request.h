@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "net/http_service.h"
+#include "net/http_transfer.h"
 #include "net/text.h"
 
 namespace net {
@@ -44,7 +44,7 @@ struct HttpRequestOptions {
 // waits on the network, pump_events() runs at least every 50 ms.
 Text http_request(const Text& url, const HttpRequestOptions& options = {});
 
-// The same over a given HTTP service (the libcurl one above is what the program uses).
-Text http_request(HttpService& service, const Text& url, const HttpRequestOptions& options = {});
+// The same over a given transfer (the one above runs over libcurl); it is used for this one call.
+Text http_request(HttpTransfer& transfer, const Text& url, const HttpRequestOptions& options = {});
 
 }  // namespace net

@@ -1,9 +1,11 @@
 #include "net/http_response.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "net/encoding.h"
 #include "net/event_pump.h"
+#include "net/gbk.h"
 #include "net/header_cookie.h"
 #include "net/regex_object.h"
 #include "net/text_extract.h"
@@ -14,12 +16,9 @@ namespace {
 constexpr std::string_view kLineBreak = "\r\n";
 constexpr std::size_t kCharsetWindow = 1024;
 
-char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() &&
-         std::equal(prefix.begin(), prefix.end(), text.begin(),
-                    [](char a, char b) { return ascii_lower(a) == ascii_lower(b); });
+         gbk::equal_ignoring_ascii_case(text.substr(0, prefix.size()), prefix);
 }
 
 // The status code of a status line ("HTTP/1.1 302 Found" gives 302), 0 when it has none.
@@ -52,6 +51,19 @@ Text cookie_pair_of(const Text& line) {
   if (find_marker(line, ";", 0) != Text::npos)
     return Text(trim_spaces(text_between(line, "Set-Cookie:", ";")));
   return Text(trim_spaces(remove_all_ignoring_case(line, "Set-Cookie:")));
+}
+
+// The position of the first NUL byte, npos when there is none. A long text is searched slice by
+// slice, with the event hook running in between.
+std::size_t find_nul(const Text& text) {
+  constexpr std::size_t kSlice = std::size_t{4} << 20;
+  for (std::size_t at = 0; at < text.size(); at += kSlice) {
+    const void* found = std::memchr(text.data() + at, '\0', std::min(kSlice, text.size() - at));
+    if (found != nullptr)
+      return static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
+    pump_events_if_due();
+  }
+  return Text::npos;
 }
 
 }  // namespace
@@ -111,7 +123,7 @@ Text declared_charset(const Text& body_text) {
   // in the window (whatever the character boundaries) it cannot match, and compiling it can wait.
   const std::string_view tag = "<meta";
   const auto found = std::search(window.begin(), window.end(), tag.begin(), tag.end(),
-                                 [](char a, char b) { return ascii_lower(a) == b; });
+                                 [](char a, char b) { return gbk::ascii_lower(a) == b; });
   if (found == window.end()) return {};
   RegexObject regex;
   if (!regex.create("<meta.+?charset=[^\\w]?([-\\w]+)", Text(window))) return {};
@@ -119,7 +131,7 @@ Text declared_charset(const Text& body_text) {
 }
 
 Text body_text_of(Text body) {
-  const auto nul = body.find('\0');
+  const auto nul = find_nul(body);
   const Text charset = declared_charset(body.substr(0, std::min(nul, kCharsetWindow)));
   if (!charset.empty() && charset != "gbk" && charset != "gb2312") {
     if (auto decoded = charset_to_gbk(Bytes(body.begin(), body.end()), charset))

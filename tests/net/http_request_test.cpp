@@ -240,6 +240,20 @@ TEST(HttpRequestResponse, ReturnsBodyHeadersStatusAndBytes) {
   EXPECT_EQ(bytes, (Bytes{'h', 'e', 'l', 'l', 'o'}));
 }
 
+// Several megabytes arrive faster than they are handed over: the transfer holds back and goes
+// on, and every byte arrives once, in order.
+TEST(HttpRequestResponse, ALargeBodyArrivesWholeAndInOrder) {
+  std::string body(9u << 20, '\0');
+  for (std::size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>('a' + i % 23);
+  HttpPeer peer(PeerReply::with("200 OK", {}, body));
+  Text status;
+  Bytes bytes;
+  EXPECT_EQ(net::http_request(peer.url(), {.status_text = &status, .response_bytes = &bytes}),
+            body);
+  EXPECT_EQ(status, "200 OK");
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), body);
+}
+
 TEST(HttpRequestResponse, AnErrorStatusIsNoFailure) {
   HttpPeer peer(PeerReply::with("404 Not Found", {}, "missing page"));
   Text status;
@@ -393,6 +407,45 @@ TEST(HttpRequestResponse, ARedirectToAnotherSchemeIsNotFollowed) {
   EXPECT_EQ(location, "ftp://127.0.0.1/file");
   EXPECT_TRUE(headers.starts_with("HTTP/1.1 301 Moved Permanently\r\n"));
   EXPECT_EQ(peer.requests().size(), 1u);
+}
+
+// The redirect is not followed, so its response is the answer: body and status alike.
+TEST(HttpRequestResponse, ARedirectToAnotherSchemeReturnsItsOwnBody) {
+  HttpPeer peer(
+      PeerReply::with("301 Moved Permanently", {"Location: ftp://127.0.0.1/file"}, "moved away"));
+  Text status;
+  Bytes bytes;
+  EXPECT_EQ(net::http_request(peer.url("/"), {.status_text = &status, .response_bytes = &bytes}),
+            "moved away");
+  EXPECT_EQ(status, "301 Moved Permanently");
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "moved away");
+}
+
+// Credentials, given or written as lines, follow a redirect only to the same scheme, host and
+// port.
+TEST(HttpRequestResponse, CredentialsFollowARedirectOnlyToTheSameOrigin) {
+  HttpPeer elsewhere(PeerReply::with("200 OK", {}, "elsewhere"));
+  HttpPeer peer([&](const PeerRequest& request) {
+    if (request.target() == "/start") return PeerReply::with("302 Found", {"Location: /same"});
+    if (request.target() == "/same")
+      return PeerReply::with("302 Found", {"Location: " + elsewhere.url("/other")});
+    return PeerReply::with("404 Not Found");
+  });
+  EXPECT_EQ(net::http_request(peer.url("/start"), {.request_headers = "Cookie: c=1\r\nX-Kept: 1",
+                                                   .user_name = "u",
+                                                   .password = "p",
+                                                   .add_default_headers = false}),
+            "elsewhere");
+  const auto here = peer.requests();
+  ASSERT_EQ(here.size(), 2u);
+  for (const PeerRequest& request : here) {
+    EXPECT_THAT(request.header_lines(), ::testing::Contains("Authorization: Basic dTpw"));
+    EXPECT_THAT(request.header_lines(), ::testing::Contains("Cookie: c=1"));
+  }
+  const auto there = elsewhere.requests();
+  ASSERT_EQ(there.size(), 1u);
+  EXPECT_EQ(there[0].target(), "/other");
+  EXPECT_THAT(there[0].header_lines(), ElementsAre(::testing::StartsWith("Host: "), "X-Kept: 1"));
 }
 
 TEST(HttpRequestResponse, EndlessRedirectsFail) {

@@ -11,8 +11,8 @@
 #include <string>
 #include <thread>
 
+#include "net/curl_http_transfer.h"
 #include "net/http_request.h"
-#include "net/http_service.h"
 
 namespace {
 
@@ -69,39 +69,45 @@ TEST(HttpTls, CertificateFaultsAreOverlooked) {
   EXPECT_EQ(status, "200 OK");
 }
 
-// Without the certificate option the same request is refused: the option is what lets it through.
-TEST(HttpTls, WithoutTheCertificateOptionTheServerIsRefused) {
+// The steps that prepare a transfer, in their order, without credentials.
+constexpr net::HttpStep kPreparingSteps[] = {net::HttpStep::platform,     net::HttpStep::address,
+                                             net::HttpStep::session,      net::HttpStep::timeouts,
+                                             net::HttpStep::connection,   net::HttpStep::request,
+                                             net::HttpStep::certificates, net::HttpStep::cookies,
+                                             net::HttpStep::redirects,    net::HttpStep::headers};
+
+// With the certificate checks on, the same request is refused: overlooking the faults is what
+// lets it through.
+TEST(HttpTls, WithCertificateChecksTheServerIsRefused) {
   SelfSignedServer server;
   ASSERT_TRUE(server.running());
-  net::CurlHttpService service;
-  const auto session = service.open_session(net::http::kAccessNoProxy, "");
-  ASSERT_TRUE(service.set_timeouts(session, 5000, 5000, 5000, 5000));
-  const auto connection = service.connect(session, "127.0.0.1", server.port());
-  const auto request = service.open_request(connection, "GET", "/", net::http::kFlagSecure);
-  ASSERT_NE(request, net::kNoHttpHandle);
-  ASSERT_TRUE(service.add_request_headers(request, "", net::http::kAddHeadersFlagAdd));
-  EXPECT_FALSE(service.send_request(request, {}));
-  for (const auto handle : {request, connection, session})
-    EXPECT_TRUE(service.close_handle(handle));
+  const net::HttpExchange exchange{
+      .address = {.host = "127.0.0.1", .port = server.port(), .secure = true, .object_name = "/"},
+      .verify_peer = true,
+      .verify_host = true,
+      .phase_timeout = std::chrono::seconds(5)};
+  net::CurlHttpTransfer transfer;
+  for (const net::HttpStep step : kPreparingSteps) ASSERT_TRUE(transfer.set_up(step, exchange));
+  EXPECT_FALSE(transfer.start());
 }
 
-TEST(HttpTls, UnknownOptionNumbersAndValuesAreRefused) {
-  net::CurlHttpService service;
-  const auto session = service.open_session(net::http::kAccessNoProxy, "");
-  const auto connection = service.connect(session, "127.0.0.1", 443);
-  const auto request = service.open_request(connection, "GET", "/", net::http::kFlagSecure);
-  EXPECT_TRUE(service.set_option(request, net::http::kOptionSecurityFlags, 0x3300));
-  EXPECT_TRUE(
-      service.set_option(request, net::http::kOptionDisableFeature, net::http::kDisableCookies));
-  EXPECT_TRUE(
-      service.set_option(request, net::http::kOptionDisableFeature, net::http::kDisableRedirects));
-  EXPECT_TRUE(service.set_option(request, net::http::kOptionEnableFeature,
-                                 net::http::kEnableSslRevocation));
-  EXPECT_FALSE(service.set_option(request, net::http::kOptionSecurityFlags, 0x4));
-  EXPECT_FALSE(service.set_option(request, net::http::kOptionDisableFeature, 0x40));
-  EXPECT_FALSE(service.set_option(request, net::http::kOptionEnableFeature, 2));
-  EXPECT_FALSE(service.set_option(request, 12345, 1));
-  EXPECT_FALSE(service.set_option(net::kNoHttpHandle, net::http::kOptionSecurityFlags, 0x3300));
+TEST(HttpTls, StepsOutOfOrderAreRefused) {
+  const net::HttpExchange exchange{
+      .address = {.host = "127.0.0.1", .port = 443, .secure = true, .object_name = "/"}};
+  net::CurlHttpTransfer transfer;
+  EXPECT_FALSE(transfer.set_up(net::HttpStep::connection, exchange)) << "before the session";
+  EXPECT_FALSE(transfer.start()) << "before any set-up";
+  EXPECT_FALSE(transfer.wait_for_head()) << "before sending";
+  EXPECT_FALSE(transfer.read_some()) << "before the head";
+  EXPECT_FALSE(transfer.raw_head()) << "before the head";
+  for (const net::HttpStep step :
+       {net::HttpStep::send, net::HttpStep::response, net::HttpStep::read, net::HttpStep::head}) {
+    EXPECT_FALSE(transfer.set_up(step, exchange)) << "a network phase is no set-up";
+  }
+  const net::HttpExchange other = exchange;
+  ASSERT_TRUE(transfer.set_up(net::HttpStep::session, exchange));
+  EXPECT_FALSE(transfer.set_up(net::HttpStep::server_credentials, exchange)) << "no login given";
+  EXPECT_FALSE(transfer.set_up(net::HttpStep::timeouts, other)) << "another exchange";
 }
 
 }  // namespace

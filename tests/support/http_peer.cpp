@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "net/gbk.h"
+
 namespace test_support {
 namespace {
 
@@ -20,12 +22,9 @@ constexpr milliseconds kSlice{20};
 // A client that has begun a request and sends nothing more for this long is dropped.
 constexpr milliseconds kIdleLimit{1000};
 
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() &&
-         std::equal(prefix.begin(), prefix.end(), text.begin(),
-                    [](char a, char b) { return lower(a) == lower(b); });
+         net::gbk::equal_ignoring_ascii_case(text.substr(0, prefix.size()), prefix);
 }
 
 // The Content-Length of a request head, 0 when it has none.
@@ -200,6 +199,11 @@ void HttpPeer::serve(Connection& connection) {
     }
     const std::string_view body = std::string_view(reply->body).substr(0, reply->body_bytes_sent);
     if (!send_all(fd, reply->head) || !send_all(fd, body)) break;
+    const bool pieces_sent =
+        std::all_of(reply->pieces.begin(), reply->pieces.end(), [&](const PeerReply::Piece& piece) {
+          return sleep_for(piece.pause) && send_all(fd, piece.bytes);
+        });
+    if (!pieces_sent) break;
     if (reply->end == PeerReply::End::keep_open) continue;
     if (reply->end == PeerReply::End::stall) hold_until_stopped(fd);
     if (reply->end == PeerReply::End::reset) {

@@ -48,6 +48,13 @@ struct PeerReply {
   Action action = Action::answer;
   std::chrono::milliseconds delay{0};               // wait before answering
   std::size_t body_bytes_sent = std::string::npos;  // send only this much of the body, then `end`
+  // Bytes sent after the head and the body, each after its own pause (a body that trickles in,
+  // interim heads that keep coming); then `end`.
+  struct Piece {
+    std::chrono::milliseconds pause{0};
+    std::string bytes;
+  };
+  std::vector<Piece> pieces{};
   End end = End::keep_open;
 
   // A reply with the status ("200 OK"), the header lines (without CR LF), a Content-Length
