@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <utility>
 #include <vector>
@@ -70,6 +71,12 @@ TEST_F(UpdateClientTest, TakesVersionReplyApart) {
        "http://dl.example/d", ""},
       {"trail byte equal to the separator", "true|false|x|http://dl.example/e|" + trail_bar, true,
        false, "http://dl.example/e", trail_bar},
+      {"euro sign as field 2", "true|true|€|http://127.0.0.1/dl|9.9", true, true,
+       "http://127.0.0.1/dl", "9.9"},
+      {"euro sign before every separator", "true€|true€|x€|http://127.0.0.1/€|9.9€", false, false,
+       "http://127.0.0.1/€", "9.9€"},
+      {"euro sign after every separator", "true|€true|€|€http://127.0.0.1/|€9.9", true, false,
+       "€http://127.0.0.1/", "€9.9"},
       {"four fields and a trailing separator", "true|true|x|http://dl.example/f|", false, false, "",
        ""},
       {"four fields", "true|true|x|http://dl.example/g", false, false, "", ""},
@@ -205,6 +212,50 @@ TEST_F(UpdateClientTest, CopyIsIndependent) {
   EXPECT_EQ(copy->get_new_version(), "2.0");
   EXPECT_EQ(copy->get_app_id(), kAppId);
   EXPECT_TRUE(client.get_forced());
+}
+
+TEST(SplitReply, KeepsTheWantedFieldsStepByCharacter) {
+  const std::string euro = "\x80";
+  const std::string trail_bar = "\x81|";  // one character whose trail byte is the separator's
+  struct Case {
+    std::string reply;  // GBK
+    std::size_t wanted;
+    net::TextArray expected;
+  };
+  const Case cases[] = {
+      {"a|b|c", 5, {"a", "b", "c"}},
+      {"a|b|c", 2, {"a", "b"}},
+      {"a|b|c", 0, {}},
+      {"a|b|", 5, {"a", "b"}},
+      {"a|b|", 2, {"a", "b"}},
+      {"|a||b", 5, {"", "a", "", "b"}},
+      {"|", 5, {""}},
+      {"", 5, {}},
+      {euro + "|" + euro, 5, {euro, euro}},
+      {euro + euro + "|x", 5, {euro + euro, "x"}},
+      {"|" + euro + "|", 5, {"", euro}},
+      {"true|true|" + euro + "|http://127.0.0.1/dl|9.9",
+       5,
+       {"true", "true", euro, "http://127.0.0.1/dl", "9.9"}},
+      {"a" + trail_bar + "b|c", 5, {"a" + trail_bar + "b", "c"}},
+      {euro + trail_bar + "|c", 5, {euro + trail_bar, "c"}},
+      {"a|\x81", 5, {"a", "\x81"}},  // a lead byte at the very end stands alone
+      {"\xFF|a", 5, {"\xFF", "a"}},  // so does 0xFF, which leads no character
+  };
+  for (const Case& test : cases) {
+    EXPECT_EQ(update::split_reply(test.reply, test.wanted), test.expected)
+        << test.reply << " / " << test.wanted;
+  }
+}
+
+// 50 MB of "a|" hold 25 million fields; the client keeps the five it reads.
+TEST(SplitReply, LongReplyKeepsOnlyWhatIsRead) {
+  std::string reply;
+  for (int i = 0; i < 25'000'000; ++i) reply += "a|";
+  const auto began = std::chrono::steady_clock::now();
+  EXPECT_EQ(update::split_reply(reply, 5), (net::TextArray{"a", "a", "a", "a", "a"}));
+  // Microseconds here: only the first five fields are looked at.
+  EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(1));
 }
 
 }  // namespace
