@@ -83,10 +83,39 @@ std::size_t find_byte(std::string_view text, char value, std::size_t from, std::
   return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text.data()) : npos;
 }
 
-// Offset of the last byte equal to value in [0, to], or npos.
-std::size_t find_last_byte(std::string_view text, char value, std::size_t to) {
-  const void* hit = memrchr(text.data(), value, to + 1);
+// Offset of the last byte equal to value in [from, to], or npos.
+std::size_t find_last_byte(std::string_view text, char value, std::size_t from, std::size_t to) {
+  const void* hit = memrchr(text.data() + from, value, to - from + 1);
   return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text.data()) : npos;
+}
+
+// Offset of the first byte equal to one of two values in [from, to], or npos. The stretch looked
+// through doubles each time neither is found, so the work stays in proportion to the distance
+// to the byte found (a value that never occurs does not cost a scan to the end each time).
+std::size_t find_either_byte(std::string_view text, char one, char other, std::size_t from,
+                             std::size_t to) {
+  for (std::size_t stretch = 64; from <= to; stretch *= 2) {
+    const std::size_t last = to - from < stretch ? to : from + stretch - 1;
+    const std::size_t at =
+        std::min(find_byte(text, one, from, last), find_byte(text, other, from, last));
+    if (at != npos) return at;
+    if (last == to) break;
+    from = last + 1;
+  }
+  return npos;
+}
+
+// Offset of the last byte equal to one of two values in [0, to], or npos; the same way back.
+std::size_t find_last_either_byte(std::string_view text, char one, char other, std::size_t to) {
+  for (std::size_t stretch = 64;; stretch *= 2) {
+    const std::size_t first = to < stretch ? 0 : to - stretch + 1;
+    const std::size_t a = find_last_byte(text, one, first, to);
+    const std::size_t b = find_last_byte(text, other, first, to);
+    const std::size_t at = a == npos ? b : b == npos ? a : std::max(a, b);
+    if (at != npos) return at;
+    if (first == 0) return npos;
+    to = first - 1;
+  }
 }
 
 // Byte-wise occurrences of a non-empty marker, ignoring character boundaries: the first one
@@ -97,23 +126,13 @@ std::size_t find_bytes(std::string_view text, std::string_view marker, std::size
   const char first = marker.front();
   const char lower = gbk::ascii_lower(first);
   const char upper = gbk::ascii_upper(first);
-  const auto check = [&](std::size_t at) { return budget.check(text, at, marker, ignore_case); };
-  if (!ignore_case || lower == upper) {
-    for (std::size_t at = find_byte(text, first, from, last_start); at != npos;
-         at = find_byte(text, first, at + 1, last_start)) {
-      if (check(at)) return at;
-      if (budget.exhausted()) return npos;
-    }
-    return npos;
-  }
-  std::size_t next_lower = find_byte(text, lower, from, last_start);
-  std::size_t next_upper = find_byte(text, upper, from, last_start);
-  while (next_lower != npos || next_upper != npos) {
-    const std::size_t at = std::min(next_lower, next_upper);
-    if (check(at)) return at;
+  const bool both = ignore_case && lower != upper;
+  for (std::size_t at = both ? find_either_byte(text, lower, upper, from, last_start)
+                             : find_byte(text, first, from, last_start);
+       at != npos; at = both ? find_either_byte(text, lower, upper, at + 1, last_start)
+                             : find_byte(text, first, at + 1, last_start)) {
+    if (budget.check(text, at, marker, ignore_case)) return at;
     if (budget.exhausted()) return npos;
-    if (at == next_lower) next_lower = find_byte(text, lower, at + 1, last_start);
-    if (at == next_upper) next_upper = find_byte(text, upper, at + 1, last_start);
   }
   return npos;
 }
@@ -125,28 +144,15 @@ std::size_t find_last_bytes(std::string_view text, std::string_view marker, std:
   const char first = marker.front();
   const char lower = gbk::ascii_lower(first);
   const char upper = gbk::ascii_upper(first);
-  const auto check = [&](std::size_t at) { return budget.check(text, at, marker, ignore_case); };
-  if (!ignore_case || lower == upper) {
-    for (std::size_t at = find_last_byte(text, first, last_start); at != npos;
-         at = at == 0 ? npos : find_last_byte(text, first, at - 1)) {
-      if (check(at)) return at;
-      if (budget.exhausted()) return npos;
-    }
-    return npos;
-  }
-  std::size_t next_lower = find_last_byte(text, lower, last_start);
-  std::size_t next_upper = find_last_byte(text, upper, last_start);
-  const auto before = [&](char value, std::size_t at) {
-    return at == 0 ? npos : find_last_byte(text, value, at - 1);
+  const bool both = ignore_case && lower != upper;
+  const auto before = [&](std::size_t at) {
+    if (at == 0) return npos;
+    return both ? find_last_either_byte(text, lower, upper, at - 1)
+                : find_last_byte(text, first, 0, at - 1);
   };
-  while (next_lower != npos || next_upper != npos) {
-    const std::size_t at = next_lower == npos   ? next_upper
-                           : next_upper == npos ? next_lower
-                                                : std::max(next_lower, next_upper);
-    if (check(at)) return at;
+  for (std::size_t at = before(last_start + 1); at != npos; at = before(at)) {
+    if (budget.check(text, at, marker, ignore_case)) return at;
     if (budget.exhausted()) return npos;
-    if (at == next_lower) next_lower = before(lower, at);
-    if (at == next_upper) next_upper = before(upper, at);
   }
   return npos;
 }
