@@ -1,10 +1,17 @@
 // The update client against a loopback update service: replies, flags, guard, example texts.
 #include "update/update_client.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -212,6 +219,84 @@ TEST_F(UpdateClientTest, CopyIsIndependent) {
   EXPECT_EQ(copy->get_new_version(), "2.0");
   EXPECT_EQ(copy->get_app_id(), kAppId);
   EXPECT_TRUE(client.get_forced());
+}
+
+// A service on 127.0.0.1 that answers the first request with a head and then one body byte
+// every 1.5 seconds (never long enough for a 2-second phase time-out to end the read), for
+// at most 40 seconds.
+class TricklingService {
+ public:
+  TricklingService() {
+    listener_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    listen(listener_, 4);
+    socklen_t length = sizeof address;
+    getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this] { serve(); });
+  }
+  ~TricklingService() {
+    stop_ = true;
+    thread_.join();
+    close(listener_);
+  }
+  std::string host() const { return "127.0.0.1:" + std::to_string(port_); }
+
+ private:
+  bool wait_readable(int socket, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!stop_ && std::chrono::steady_clock::now() < end) {
+      pollfd entry{socket, POLLIN, 0};
+      if (poll(&entry, 1, 50) > 0) return true;
+    }
+    return false;
+  }
+
+  void serve() {
+    if (!wait_readable(listener_, std::chrono::seconds(40))) return;
+    const int connection = accept(listener_, nullptr, nullptr);
+    if (connection < 0) return;
+    std::string request;
+    char buffer[4096];
+    while (request.find("\r\n\r\n") == std::string::npos &&
+           wait_readable(connection, std::chrono::seconds(5))) {
+      const ssize_t got = recv(connection, buffer, sizeof buffer, 0);
+      if (got <= 0) break;
+      request.append(buffer, static_cast<std::size_t>(got));
+    }
+    const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n";
+    send(connection, head.data(), head.size(), MSG_NOSIGNAL);
+    const std::string body = "false|";
+    const auto began = std::chrono::steady_clock::now();
+    for (std::size_t sent = 0;
+         !stop_ && std::chrono::steady_clock::now() - began < std::chrono::seconds(40); ++sent) {
+      if (send(connection, &body[sent % body.size()], 1, MSG_NOSIGNAL) != 1) break;
+      for (int i = 0; i < 30 && !stop_; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    close(connection);
+  }
+
+  int listener_ = -1;
+  int port_ = 0;
+  std::atomic<bool> stop_ = false;
+  std::thread thread_;
+};
+
+// The check runs while the program starts: a service that keeps sending a byte now and then
+// must not hold it for longer than 8 seconds in all.
+TEST(UpdateClientBound, ASlowTrickleEndsAtTheOverallBound) {
+  TricklingService service;
+  update::UpdateClient client(service.host(), nullptr);
+  const auto began = std::chrono::steady_clock::now();
+  client.连接(kAppId, "1.1");
+  const auto took = std::chrono::steady_clock::now() - began;
+  EXPECT_FALSE(client.get_has_new_version());
+  EXPECT_GT(took, std::chrono::milliseconds(7500));  // the bound, not a phase time-out, ended it
+  EXPECT_LT(took, std::chrono::seconds(32));         // and it did end (the trickle lasts 40 s)
 }
 
 TEST(SplitReply, KeepsTheWantedFieldsStepByCharacter) {
