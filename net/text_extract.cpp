@@ -25,16 +25,7 @@ std::size_t agreement(std::string_view text, std::size_t at, std::string_view ma
     if (std::memcmp(here, marker.data(), head) != 0) return 0;
     return std::memcmp(here, marker.data(), marker.size()) == 0 ? marker.size() : head;
   }
-  for (std::size_t i = 0; i < marker.size();) {
-    if (gbk::char_length(marker, i) == 2) {
-      if (here[i] != marker[i] || here[i + 1] != marker[i + 1]) return i;
-      i += 2;
-    } else {
-      if (gbk::ascii_lower(here[i]) != gbk::ascii_lower(marker[i])) return i;
-      ++i;
-    }
-  }
-  return marker.size();
+  return gbk::agreement_ignoring_case(text.substr(at), marker);
 }
 
 // The work a search may spend comparing candidates before it gives up on the quick scan and
