@@ -59,8 +59,11 @@ Text reference_join_unique(const Text& text, const Text& separator, bool split_b
 Text reference_trim(const Text& text) {
   std::vector<std::pair<std::size_t, std::size_t>> characters;
   for (std::size_t at = 0; at < text.size();) {
-    const std::size_t length =
-        static_cast<unsigned char>(text[at]) >= 0x80 && at + 1 < text.size() ? 2 : 1;
+    const std::size_t length = static_cast<unsigned char>(text[at]) >= 0x81 &&
+                                       static_cast<unsigned char>(text[at]) <= 0xFE &&
+                                       at + 1 < text.size()
+                                   ? 2
+                                   : 1;
     characters.emplace_back(at, length);
     at += length;
   }

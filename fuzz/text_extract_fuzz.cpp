@@ -14,26 +14,35 @@ namespace {
 using net::Text;
 constexpr std::size_t npos = Text::npos;
 
+bool is_lead(char byte) {
+  const auto value = static_cast<unsigned char>(byte);
+  return value >= 0x81 && value <= 0xFE;
+}
+
+// Equal when every byte is equal, ASCII letters folded when case is ignored, except the trail
+// byte of a double-byte character of the marker, which must be equal as it is.
 bool equal_at(std::string_view text, std::size_t at, std::string_view marker, bool ignore_case) {
+  bool trail = false;
   for (std::size_t i = 0; i < marker.size(); ++i) {
     char a = text[at + i];
     char b = marker[i];
-    if (ignore_case) {
+    if (ignore_case && !trail) {
       if (a >= 'A' && a <= 'Z') a = static_cast<char>(a + 32);
       if (b >= 'A' && b <= 'Z') b = static_cast<char>(b + 32);
     }
     if (a != b) return false;
+    trail = !trail && is_lead(marker[i]) && i + 1 < marker.size();
   }
   return true;
 }
 
 // Visits the character starts of a walk from `from`, stopping after the last byte, or after a
-// lead byte that is the last byte of the text.
+// lead byte (0x81 to 0xFE; 0x80 and 0xFF stand alone) that is the last byte of the text.
 template <typename Visit>
 void walk(std::string_view text, std::size_t from, Visit visit) {
   for (std::size_t at = from; at < text.size();) {
     if (!visit(at)) return;
-    if (static_cast<unsigned char>(text[at]) < 0x80) {
+    if (!is_lead(text[at])) {
       ++at;
     } else if (at + 1 == text.size()) {
       return;

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 
+#include "net/gbk.h"
 #include "net/icu_converter.h"
 
 namespace net {
@@ -52,7 +53,7 @@ std::u16string units_of(const Bytes& bytes) {
 
 // Decodes bytes into UTF-16 units. The converters in use give at most one unit per byte, so
 // one pass into a buffer of that bound is enough; a converter that gives more is sized first.
-std::u16string decode(UConverter* converter, std::string_view bytes) {
+Result<std::u16string> decode(UConverter* converter, std::string_view bytes) {
   std::u16string units(bytes.size() + 1, u'\0');
   UErrorCode status = U_ZERO_ERROR;
   const auto convert = [&] {
@@ -65,9 +66,9 @@ std::u16string decode(UConverter* converter, std::string_view bytes) {
     status = U_ZERO_ERROR;
     written = convert();
   }
-  if (U_FAILURE(status)) return {};
+  if (U_FAILURE(status)) return Failure{std::string("decoding failed: ") + u_errorName(status)};
   units.resize(static_cast<std::size_t>(written));
-  return units;
+  return Result<std::u16string>(std::move(units));
 }
 
 // GBK decoding exactly as ICU's converter does it, without a call into ICU per character: a
@@ -88,21 +89,22 @@ class GbkTable {
     const Converter gbk = open_converter("GBK");
     if (!gbk) return;
     const auto is_character = [](char16_t unit) { return unit != u'\uFFFD' && unit != u'\x1A'; };
-    for (int lead = 0x81; lead <= 0xFE; ++lead) {
+    for (int lead = 0x81; gbk::is_lead_byte(static_cast<unsigned char>(lead)); ++lead) {
       // Each candidate pair of the row followed by a line feed, where ICU starts afresh: when
       // the row comes back as one unit and a line feed per pair, each unit is its pair's.
       std::string row;
       for (int trail = 0x40; trail <= 0xFE; ++trail) {
         row += {static_cast<char>(lead), static_cast<char>(trail), '\n'};
       }
-      const std::u16string units = decode(gbk.get(), row);
+      const std::u16string units = decode(gbk.get(), row).value_or({});
       const bool aligned = units.size() == row.size() / 3 * 2;
       for (int trail = 0x40; trail <= 0xFE; ++trail) {
         const auto slot = static_cast<std::size_t>(trail - 0x40);
         const std::u16string alone =
             aligned
                 ? units.substr(slot * 2, 1)
-                : decode(gbk.get(), std::string{static_cast<char>(lead), static_cast<char>(trail)});
+                : decode(gbk.get(), std::string{static_cast<char>(lead), static_cast<char>(trail)})
+                      .value_or({});
         if (alone.size() == 1 && is_character(alone[0])) pairs_[lead << 8 | trail] = alone[0];
       }
     }
@@ -138,7 +140,7 @@ std::size_t decode_gbk(std::string_view bytes, std::uint8_t* out) {
     while (end < bytes.size() && static_cast<unsigned char>(bytes[end - 1]) >= 0x80) ++end;
     if (!gbk) gbk = open_converter("GBK");
     if (!gbk) break;
-    const std::u16string units = decode(gbk.get(), bytes.substr(at, end - at));
+    const std::u16string units = decode(gbk.get(), bytes.substr(at, end - at)).value_or({});
     for (std::size_t i = 0; i < std::min(units.size(), end - at); ++i) put(units[i]);
     at = end;
   }
@@ -146,8 +148,8 @@ std::size_t decode_gbk(std::string_view bytes, std::uint8_t* out) {
 }
 
 // Encodes UTF-16 units; characters the target cannot hold become its substitute ('?' for GBK).
-Text encode(UConverter* converter, std::u16string_view units) {
-  if (units.empty()) return {};
+Result<Text> encode(UConverter* converter, std::u16string_view units) {
+  if (units.empty()) return Text();
   const auto max_char = static_cast<std::size_t>(ucnv_getMaxCharSize(converter));
   Text bytes(units.size() * max_char + 1, '\0');
   UErrorCode status = U_ZERO_ERROR;
@@ -161,9 +163,9 @@ Text encode(UConverter* converter, std::u16string_view units) {
     status = U_ZERO_ERROR;
     written = convert();
   }
-  if (U_FAILURE(status)) return {};
+  if (U_FAILURE(status)) return Failure{std::string("encoding failed: ") + u_errorName(status)};
   bytes.resize(static_cast<std::size_t>(written));
-  return bytes;
+  return Result<Text>(std::move(bytes));
 }
 
 Bytes to_bytes(std::u16string_view units) {
@@ -211,7 +213,7 @@ std::u16string compose(std::u16string_view units) {
 Text units_to_codepage(std::u16string_view units, int code_page) {
   const Converter converter = open_converter(converter_name(code_page).c_str());
   if (!converter) return {};
-  Text text = encode(converter.get(), units);
+  Text text = encode(converter.get(), units).value_or({});
   text.resize(std::min(text.size(), text.find('\0')));
   return text;
 }
@@ -221,9 +223,7 @@ Text units_to_codepage(std::u16string_view units, int code_page) {
 // other names are ICU's.
 std::string charset_converter_name(std::string_view charset) {
   std::string name(charset);
-  std::transform(name.begin(), name.end(), name.begin(), [](char byte) {
-    return byte >= 'A' && byte <= 'Z' ? static_cast<char>(byte + ('a' - 'A')) : byte;
-  });
+  std::transform(name.begin(), name.end(), name.begin(), gbk::ascii_lower);
   static constexpr std::array<std::pair<std::string_view, std::string_view>, 14> supersets = {{
       {"gb2312", "GBK"},
       {"gbk", "GBK"},
@@ -264,7 +264,7 @@ Text utf16_to_gbk(const Bytes& units) { return units_to_codepage(compose(units_o
 Bytes codepage_to_utf16(const Text& text, int code_page) {
   const Converter converter = open_converter(converter_name(code_page).c_str());
   if (!converter) return to_bytes({});
-  return to_bytes(decode(converter.get(), c_text(text)));
+  return to_bytes(decode(converter.get(), c_text(text)).value_or({}));
 }
 
 Text utf16_to_codepage(const Bytes& units, int code_page) {
@@ -286,7 +286,7 @@ Text utf8_to_gbk(const Text& text) {
   ucnv_convertEx(gbk.get(), utf8.get(), &target, result.data() + result.size(), &source,
                  bytes.data() + bytes.size(), nullptr, nullptr, nullptr, nullptr, true, true,
                  &status);
-  if (U_FAILURE(status)) return units_to_codepage(decode(utf8.get(), bytes), 936);
+  if (U_FAILURE(status)) return units_to_codepage(decode(utf8.get(), bytes).value_or({}), 936);
   result.resize(static_cast<std::size_t>(target - result.data()));
   return result;
 }
@@ -304,14 +304,15 @@ Text u16string_to_gbk(std::u16string_view units) {
   return units_to_codepage(units.substr(0, units.find(u'\0')), 936);
 }
 
-std::optional<Text> charset_to_gbk(const Bytes& bytes, const Text& charset) {
-  if (c_text(charset).empty()) return std::nullopt;
+Result<Text> charset_to_gbk(const Bytes& bytes, const Text& charset) {
+  if (c_text(charset).empty()) return Failure{"no charset named"};
   const Converter converter = open_converter(charset_converter_name(c_text(charset)).c_str());
-  if (!converter) return std::nullopt;
+  if (!converter) return Failure{"unknown charset " + Text(c_text(charset))};
   const std::string_view view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  std::u16string units = decode(converter.get(), view);
-  if (units.starts_with(u'\uFEFF')) units.erase(0, 1);  // a byte order mark is no character
-  return u16string_to_gbk(units);
+  Result<std::u16string> units = decode(converter.get(), view);
+  if (!units) return units.failure();
+  if (units->starts_with(u'\uFEFF')) units->erase(0, 1);  // a byte order mark is no character
+  return u16string_to_gbk(*units);
 }
 
 }  // namespace net

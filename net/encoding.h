@@ -1,10 +1,10 @@
 // Conversions between GBK (code page 936), UTF-8 (65001), other code pages and UTF-16 on ICU.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 
+#include "net/result.h"
 #include "net/text.h"
 
 namespace net {
@@ -42,7 +42,7 @@ Text u16string_to_gbk(std::u16string_view units);
 // Decodes bytes written in the charset named by a web page ("utf-8", "big5", "shift_jis", ...)
 // and returns them as GBK text (up to its first NUL), a leading byte order mark left out.
 // The GBK family ("gb2312", "GB2312", ...), Latin-1 and EUC-KR names decode with their Windows
-// supersets. No value when the charset name is empty or unknown.
-std::optional<Text> charset_to_gbk(const Bytes& bytes, const Text& charset);
+// supersets. A failure when the charset name is empty or unknown.
+Result<Text> charset_to_gbk(const Bytes& bytes, const Text& charset);
 
 }  // namespace net

@@ -33,7 +33,34 @@ constexpr char ascii_upper(char byte) noexcept {
   return byte >= 'a' && byte <= 'z' ? static_cast<char>(byte - 'a' + 'A') : byte;
 }
 
-// Byte-wise equality with ASCII letters folded.
+// How many bytes of pattern agree with text from its first byte on, with ASCII letters folded
+// where they are characters of their own. The pattern is walked as GBK from its first byte: the
+// trail byte of a double-byte character is compared exactly even when it has the code of a
+// letter (B0 41 and B0 61 are two different characters, not one in two cases). Lead bytes are
+// never letters, so both texts take the same walk wherever they agree. text must be at least
+// as long as pattern.
+constexpr std::size_t agreement_ignoring_case(std::string_view text,
+                                              std::string_view pattern) noexcept {
+  for (std::size_t i = 0; i < pattern.size();) {
+    if (char_length(pattern, i) == 2) {
+      if (text[i] != pattern[i] || text[i + 1] != pattern[i + 1]) return i;
+      i += 2;
+    } else {
+      if (ascii_lower(text[i]) != ascii_lower(pattern[i])) return i;
+      ++i;
+    }
+  }
+  return pattern.size();
+}
+
+// Whether text equals pattern with ASCII letters folded where they are characters of their own
+// (as above).
+constexpr bool equal_ignoring_case(std::string_view text, std::string_view pattern) noexcept {
+  return text.size() == pattern.size() && agreement_ignoring_case(text, pattern) == pattern.size();
+}
+
+// Byte-wise equality with ASCII letters folded, for texts known to be ASCII (header names,
+// charset names): every byte is folded, whatever character it belongs to.
 constexpr bool equal_ignoring_ascii_case(std::string_view left, std::string_view right) noexcept {
   if (left.size() != right.size()) return false;
   for (std::size_t i = 0; i < left.size(); ++i) {

@@ -5,6 +5,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "net/gbk.h"
 #include "net/text_extract.h"
 
 namespace net {
@@ -15,8 +16,6 @@ using Pieces = std::vector<std::string_view>;
 constexpr std::string_view line_break = "\r\n";
 constexpr std::string_view pair_separator = "; ";
 constexpr std::string_view deleted_suffix = "=deleted";
-
-bool is_lead(char byte) { return static_cast<unsigned char>(byte) >= 0x80; }
 
 // Cuts text at every separator found by the marker search. Empty pieces count, except after a
 // separator that ends the text; an empty text gives no pieces and an empty separator one piece.
@@ -34,11 +33,6 @@ Pieces split(std::string_view text, std::string_view separator) {
   return pieces;
 }
 
-// Length of the character at offset at: two bytes for a lead byte that is not the last byte.
-std::size_t character_length(std::string_view text, std::size_t at) {
-  return is_lead(text[at]) && at + 1 < text.size() ? 2 : 1;
-}
-
 bool is_space_character(std::string_view text, std::size_t at, std::size_t length) {
   return length == 1 ? text[at] == ' ' : text[at] == '\xA1' && text[at + 1] == '\xA1';
 }
@@ -50,7 +44,7 @@ std::string_view trim_spaces(std::string_view text) {
   std::size_t end = 0;
   bool leading = true;
   for (std::size_t at = 0; at < text.size();) {
-    const std::size_t length = character_length(text, at);
+    const std::size_t length = gbk::char_length(text, at);
     const bool space = is_space_character(text, at, length);
     at += length;
     if (!space) {
@@ -93,9 +87,8 @@ Text join_unique_pieces(const Pieces& pieces, std::string_view separator) {
 Pieces character_pieces(std::string_view text) {
   Pieces pieces;
   for (std::size_t at = 0; at < text.size();) {
-    const bool pair = at + 1 < text.size() && (static_cast<unsigned char>(text[at]) >= 0x81 ||
-                                               (text[at] == '\r' && text[at + 1] == '\n'));
-    const std::size_t length = pair ? 2 : 1;
+    const bool line_break_pair = text.substr(at, 2) == line_break;
+    const std::size_t length = line_break_pair ? 2 : gbk::char_length(text, at);
     pieces.push_back(text.substr(at, length));
     at += length;
   }
@@ -106,9 +99,7 @@ Pieces character_pieces(std::string_view text) {
 
 Text capitalize_first(const Text& text) {
   Text result = text;
-  if (!result.empty() && result[0] >= 'a' && result[0] <= 'z') {
-    result[0] = static_cast<char>(result[0] - ('a' - 'A'));
-  }
+  if (!result.empty()) result[0] = gbk::ascii_upper(result[0]);
   return result;
 }
 

@@ -1,12 +1,15 @@
 #include "net/regex_object.h"
 
+#include <unicode/ucnv.h>
 #include <unicode/uregex.h>
+#include <unicode/utypes.h>
 
 #include <algorithm>
 #include <limits>
 #include <string_view>
 
 #include "net/encoding.h"
+#include "net/icu_converter.h"
 #include "net/text_extract.h"
 
 namespace net {
@@ -17,9 +20,24 @@ struct RegexCloser {
 };
 using Regex = std::unique_ptr<URegularExpression, RegexCloser>;
 
-// A run that takes longer than this many engine steps (of the order of a millisecond each)
-// is stopped and counts as failed, so that no pattern can block the calling thread for long.
-constexpr int32_t run_time_limit = 1000;
+// A search for one match that takes longer than this many of the engine's time units (of the
+// order of a millisecond each) is stopped and the run counts as failed, so that no pattern can
+// block the calling thread for long. Each match has its own allowance: a long subject with many
+// cheap matches is no runaway.
+constexpr int32_t match_time_limit = 1000;
+
+// The engine's time units spent on the match being searched for.
+struct MatchClock {
+  int32_t now = 0;          // units since the run began
+  int32_t match_began = 0;  // units when the search for this match began
+};
+
+// Called by the engine once per time unit; false stops the run.
+UBool U_CALLCONV within_match_limit(const void* context, int32_t steps) {
+  auto* clock = static_cast<MatchClock*>(const_cast<void*>(context));
+  clock->now = steps;
+  return steps - clock->match_began < match_time_limit;
+}
 
 constexpr std::u16string_view word_members = u"a-zA-Z0-9_";
 constexpr std::u16string_view digit_members = u"0-9";
@@ -131,6 +149,28 @@ std::int32_t clamp_to_int32(std::size_t value) {
 
 }  // namespace
 
+Result<RegexObject::Matches> RegexObject::run(URegularExpression* regex, bool global,
+                                              std::size_t group_count) {
+  MatchClock clock;
+  UErrorCode status = U_ZERO_ERROR;
+  uregex_setMatchCallback(regex, within_match_limit, &clock, &status);
+  Matches matches;
+  matches.group_count = group_count;
+  while (true) {
+    clock.match_began = clock.now;
+    if (!uregex_findNext(regex, &status)) break;
+    for (std::size_t group = 0; group <= group_count; ++group) {
+      const auto number = static_cast<int32_t>(group);
+      matches.spans.push_back(
+          {uregex_start(regex, number, &status), uregex_end(regex, number, &status)});
+    }
+    if (U_FAILURE(status)) break;
+    if (!global) break;
+  }
+  if (U_FAILURE(status)) return Failure{std::string("the run stopped: ") + u_errorName(status)};
+  return Result<Matches>(std::move(matches));
+}
+
 bool RegexObject::create(const Text& pattern, const Text& subject, bool case_sensitive,
                          bool multiline, bool global, bool quote_escape) {
   auto engine = std::make_shared<Engine>();
@@ -138,6 +178,7 @@ bool RegexObject::create(const Text& pattern, const Text& subject, bool case_sen
   engine->ignore_case = !case_sensitive;
   engine_ = engine;
   matches_.reset();
+  positions_.reset();
   subject_ = gbk_to_u16string(subject);
 
   const std::u16string rewritten = icu_pattern(engine->pattern, multiline);
@@ -149,27 +190,12 @@ bool RegexObject::create(const Text& pattern, const Text& subject, bool case_sen
   const Regex regex(uregex_open(rewritten.data(), static_cast<int32_t>(rewritten.size()), flags,
                                 &parse_error, &status));
   if (U_FAILURE(status)) return false;
-  uregex_setTimeLimit(regex.get(), run_time_limit, &status);
   uregex_setText(regex.get(), subject_.data(), static_cast<int32_t>(subject_.size()), &status);
   const int32_t group_count = uregex_groupCount(regex.get(), &status);
   if (U_FAILURE(status)) return false;
-
-  Matches matches;
-  const auto part = [&](int32_t group) -> std::optional<std::u16string> {
-    const int32_t start = uregex_start(regex.get(), group, &status);
-    const int32_t end = uregex_end(regex.get(), group, &status);
-    if (U_FAILURE(status) || start < 0) return std::nullopt;
-    return subject_.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
-  };
-  while (uregex_findNext(regex.get(), &status)) {
-    Match& match = matches.emplace_back();
-    match.first_index = uregex_start(regex.get(), 0, &status);
-    match.value = part(0).value_or(std::u16string());
-    for (int32_t group = 1; group <= group_count; ++group) match.groups.push_back(part(group));
-    if (!global) break;
-  }
-  if (U_FAILURE(status)) return false;
-  matches_ = std::make_shared<const Matches>(std::move(matches));
+  Result<Matches> matches = run(regex.get(), global, static_cast<std::size_t>(group_count));
+  if (!matches) return false;
+  matches_ = std::make_shared<const Matches>(std::move(matches).value());
   return true;
 }
 
@@ -182,11 +208,19 @@ Text RegexObject::replace(const Text& replacement) const {
   const std::u16string with = gbk_to_u16string(replacement);
   std::u16string replaced;
   std::size_t done = 0;
-  for (const Match& match : *matches_) {
-    const auto start = static_cast<std::size_t>(match.first_index);
-    const std::size_t end = start + match.value.size();
+  const std::size_t group_count = matches_->group_count;
+  for (std::size_t index = 0; index < matches_->size(); ++index) {
+    const Span& match = matches_->match(index);
+    const auto start = static_cast<std::size_t>(match.start);
+    const auto end = static_cast<std::size_t>(match.end);
+    const auto append_group = [&](std::size_t group) {
+      const Span& span = matches_->group(index, group);
+      if (span.took_part()) {
+        replaced.append(subject_, static_cast<std::size_t>(span.start),
+                        static_cast<std::size_t>(span.end - span.start));
+      }
+    };
     replaced.append(subject_, done, start - done);
-    const std::size_t group_count = match.groups.size();
     const auto group_number = [&](std::size_t at, std::size_t digits) -> std::size_t {
       std::size_t number = 0;
       for (std::size_t i = 0; i < digits; ++i) {
@@ -203,7 +237,7 @@ Text RegexObject::replace(const Text& replacement) const {
         replaced.push_back(u'$');
         ++at;
       } else if (next == u'&') {
-        replaced.append(match.value);
+        replaced.append(subject_, start, end - start);
         ++at;
       } else if (next == u'`') {
         replaced.append(subject_, 0, start);
@@ -212,10 +246,10 @@ Text RegexObject::replace(const Text& replacement) const {
         replaced.append(subject_, end);
         ++at;
       } else if (const std::size_t two = group_number(at + 1, 2); two != 0) {
-        replaced.append(match.groups[two - 1].value_or(std::u16string()));
+        append_group(two);
         at += 2;
       } else if (const std::size_t one = group_number(at + 1, 1); one != 0) {
-        replaced.append(match.groups[one - 1].value_or(std::u16string()));
+        append_group(one);
         ++at;
       } else {
         replaced.push_back(u'$');
@@ -231,48 +265,102 @@ std::int32_t RegexObject::match_count() const {
   return matches_ ? clamp_to_int32(matches_->size()) : 0;
 }
 
-const RegexObject::Match* RegexObject::match_at(std::int32_t index) const {
-  if (!matches_ || index < 1 || static_cast<std::size_t>(index) > matches_->size()) return nullptr;
-  return &(*matches_)[static_cast<std::size_t>(index) - 1];
+Text RegexObject::text_of(const Span& span) const {
+  if (!span.took_part()) return {};
+  return u16string_to_gbk(std::u16string_view(subject_).substr(
+      static_cast<std::size_t>(span.start), static_cast<std::size_t>(span.end - span.start)));
 }
 
-// The byte offset of text in the subject, searched for from the byte where its match starts.
-// The match start counts UTF-16 units; the GBK length of the units before it is the byte where
-// the match starts, so the search begins on a character and never inside one.
-std::int32_t RegexObject::byte_position(const Text& text, std::int32_t first_index) const {
-  const std::u16string_view before =
-      std::u16string_view(subject_).substr(0, static_cast<std::size_t>(first_index));
-  const std::size_t found = find_marker(u16string_to_gbk(subject_), text,
-                                        u16string_to_gbk(before).size(), engine_->ignore_case);
-  return found == Text::npos ? -2 : clamp_to_int32(found);
+// The subject is converted once, in pieces, and ICU's offsets tell which unit each byte comes
+// from: the first byte from a unit at or after a match's start is where that match begins.
+const RegexObject::Positions& RegexObject::positions() const {
+  if (positions_) return *positions_;
+  auto positions = std::make_shared<Positions>();
+  const std::size_t count = matches_ ? matches_->size() : 0;
+  positions->match_starts.resize(count);
+  std::size_t next = 0;  // the next match whose start is not placed yet
+  const auto place_up_to = [&](std::size_t unit, std::size_t byte) {
+    while (next < count && static_cast<std::size_t>(matches_->match(next).start) <= unit) {
+      positions->match_starts[next++] = byte;
+    }
+  };
+  const Converter gbk = open_converter("GBK");
+  if (gbk) {
+    constexpr std::size_t piece = 1 << 16;
+    std::vector<char> bytes(piece * static_cast<std::size_t>(ucnv_getMaxCharSize(gbk.get())) + 16);
+    std::vector<int32_t> offsets(bytes.size());
+    const char16_t* source = subject_.data();
+    const char16_t* const end = source + subject_.size();
+    while (true) {
+      const char16_t* const begin = source;
+      const char16_t* const limit = begin + std::min<std::size_t>(piece, end - begin);
+      char* target = bytes.data();
+      UErrorCode status = U_ZERO_ERROR;
+      ucnv_fromUnicode(gbk.get(), &target, bytes.data() + bytes.size(), &source, limit,
+                       offsets.data(), limit == end, &status);
+      if (U_FAILURE(status)) break;
+      const auto written = static_cast<std::size_t>(target - bytes.data());
+      for (std::size_t i = 0; i < written; ++i) {
+        // A byte of a character begun in the piece before has no offset in this one.
+        if (offsets[i] >= 0) {
+          place_up_to(static_cast<std::size_t>(begin - subject_.data()) +
+                          static_cast<std::size_t>(offsets[i]),
+                      positions->subject.size() + i);
+        }
+      }
+      positions->subject.append(bytes.data(), written);
+      if (limit == end) break;
+    }
+  }
+  // Matches that start after the last character (empty ones at the end) start after the text.
+  while (next < count) positions->match_starts[next++] = positions->subject.size();
+  positions_ = std::move(positions);
+  return *positions_;
+}
+
+// The byte offset in the subject of text, searched for from the byte where match number
+// match_index (0-based) starts: for the match's own text that is where it begins, for a group's
+// text its first occurrence at or after its match's start.
+Result<std::size_t> RegexObject::byte_position(std::size_t match_index, const Text& text) const {
+  const Positions& known = positions();
+  const std::size_t found =
+      find_marker(known.subject, text, known.match_starts[match_index], engine_->ignore_case);
+  if (found == Text::npos) return Failure{"the text is not found after its match's start"};
+  return found;
 }
 
 Text RegexObject::match_text(std::int32_t index, std::int32_t* position) const {
-  const Match* match = match_at(index);
-  if (!match) {
+  if (!matches_ || index < 1 || static_cast<std::size_t>(index) > matches_->size()) {
     if (position) *position = -2;
     return {};
   }
-  Text text = u16string_to_gbk(match->value);
-  if (position) *position = byte_position(text, match->first_index);
+  const auto match_index = static_cast<std::size_t>(index) - 1;
+  Text text = text_of(matches_->match(match_index));
+  if (position) {
+    const Result<std::size_t> found = byte_position(match_index, text);
+    *position = found ? clamp_to_int32(*found) : -2;
+  }
   return text;
 }
 
 Text RegexObject::submatch_text(std::int32_t match_index, std::int32_t group_index,
                                 std::int32_t* position) const {
-  const Match* match = match_at(match_index);
-  if (!match || group_index < 1 || static_cast<std::size_t>(group_index) > match->groups.size()) {
+  if (!matches_ || match_index < 1 || static_cast<std::size_t>(match_index) > matches_->size() ||
+      group_index < 1 || static_cast<std::size_t>(group_index) > matches_->group_count) {
     if (position) *position = -2;
     return {};
   }
-  const auto& group = match->groups[static_cast<std::size_t>(group_index) - 1];
-  Text text = group ? u16string_to_gbk(*group) : Text();
-  if (position) *position = byte_position(text, match->first_index);
+  const auto match = static_cast<std::size_t>(match_index) - 1;
+  Text text = text_of(matches_->group(match, static_cast<std::size_t>(group_index)));
+  if (position) {
+    const Result<std::size_t> found = byte_position(match, text);
+    *position = found ? clamp_to_int32(*found) : -2;
+  }
   return text;
 }
 
 std::int32_t RegexObject::submatch_count() const {
-  return matches_ && !matches_->empty() ? clamp_to_int32(matches_->front().groups.size()) : 0;
+  return matches_ && matches_->size() > 0 ? clamp_to_int32(matches_->group_count) : 0;
 }
 
 }  // namespace net

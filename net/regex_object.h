@@ -1,13 +1,16 @@
 // RegexObject: one regular expression run once over a subject, then asked about its matches.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "net/result.h"
 #include "net/text.h"
+
+struct URegularExpression;
 
 namespace net {
 
@@ -57,19 +60,39 @@ class RegexObject {
     std::u16string pattern;
     bool ignore_case = true;
   };
-  struct Match {
-    std::u16string value;
-    std::int32_t first_index = 0;  // in UTF-16 units
-    std::vector<std::optional<std::u16string>> groups;
+  // Where a match or a group lies in the subject, in UTF-16 units; a group that took no part
+  // in its match has no start.
+  struct Span {
+    std::int32_t start = -1;
+    std::int32_t end = -1;
+    bool took_part() const { return start >= 0; }
   };
-  using Matches = std::vector<Match>;
+  // The spans of every match of a run, each match followed by its groups.
+  struct Matches {
+    std::size_t group_count = 0;
+    std::vector<Span> spans;
+    std::size_t size() const { return spans.size() / (group_count + 1); }
+    const Span& match(std::size_t index) const { return spans[index * (group_count + 1)]; }
+    const Span& group(std::size_t index, std::size_t group) const {
+      return spans[index * (group_count + 1) + group];
+    }
+  };
+  // The subject as GBK text and the byte offset in it of every match start, made once, on the
+  // first question about a position.
+  struct Positions {
+    Text subject;
+    std::vector<std::size_t> match_starts;
+  };
 
-  const Match* match_at(std::int32_t index) const;
-  std::int32_t byte_position(const Text& text, std::int32_t first_index) const;
+  static Result<Matches> run(URegularExpression* regex, bool global, std::size_t group_count);
+  Text text_of(const Span& span) const;
+  const Positions& positions() const;
+  Result<std::size_t> byte_position(std::size_t match_index, const Text& text) const;
 
   std::shared_ptr<const Engine> engine_;
   std::shared_ptr<const Matches> matches_;
   std::u16string subject_;
+  mutable std::shared_ptr<const Positions> positions_;
 };
 
 }  // namespace net

@@ -27,9 +27,12 @@ Text text_between(const Text& text, const Text& left_marker, const Text& right_m
                   std::int32_t start = 0, bool ignore_case = false);
 
 // The marker search all extraction rests on. Candidate positions are visited character by
-// character from the first byte of the window: a byte of 0x80 or above starts a double-byte
-// character that is stepped over whole, so an occurrence only counts where a character begins.
-// ignore_case folds ASCII letters only, byte by byte.
+// character from the first byte of the window, by code page 936's rule (net/gbk.h): a lead byte
+// (0x81 to 0xFE) starts a double-byte character that is stepped over whole, so an occurrence
+// only counts where a character begins; 0x80 (the euro sign) is a character of one byte.
+// ignore_case folds ASCII letters that are characters of their own; the trail byte of a
+// double-byte character is compared as it is. Each byte of the text is read a bounded number of
+// times, whatever the marker.
 
 // 0-based offset of the first occurrence starting at or after byte offset from (the walk starts
 // there), or Text::npos. An empty marker is found at from when from < text.size().

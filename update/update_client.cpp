@@ -1,8 +1,10 @@
 #include "update/update_client.h"
 
+#include <cstdint>
 #include <utility>
 
 #include "net/encoding.h"
+#include "net/gbk.h"
 #include "net/http_request.h"
 
 namespace update {
@@ -11,27 +13,26 @@ namespace {
 constexpr std::size_t kVersionFields = 5;
 constexpr std::size_t kExampleFields = 3;
 
-// Splits a reply at every "|". Double-byte GBK characters are stepped over whole, so a trail
-// byte equal to "|" never splits. A trailing separator adds no empty piece; the empty reply has
-// none.
-net::TextArray split_reply(const net::Text& reply) {
-  net::TextArray pieces;
-  std::size_t start = 0;
-  std::size_t position = 0;
-  while (position < reply.size()) {
-    const auto byte = static_cast<unsigned char>(reply[position]);
-    if (byte == '|') {
-      pieces.push_back(reply.substr(start, position - start));
-      start = ++position;
-    } else {
-      position += byte >= 0x80 ? 2 : 1;
-    }
-  }
-  if (start < reply.size()) pieces.push_back(reply.substr(start));
-  return pieces;
-}
+// The version check runs while the program starts: however slowly the service answers, it
+// gives up after this many seconds in all (each phase has its own 2 seconds besides).
+constexpr std::int32_t kOverallTimeoutSeconds = 8;
 
 }  // namespace
+
+net::TextArray split_reply(std::string_view reply, std::size_t wanted) {
+  net::TextArray pieces;
+  std::size_t start = 0;
+  for (std::size_t at = 0; at < reply.size() && pieces.size() < wanted;) {
+    if (reply[at] == '|') {
+      pieces.emplace_back(reply.substr(start, at - start));
+      start = ++at;
+    } else {
+      at = net::gbk::next_char(reply, at);
+    }
+  }
+  if (start < reply.size() && pieces.size() < wanted) pieces.emplace_back(reply.substr(start));
+  return pieces;
+}
 
 UpdateClient::UpdateClient(net::Text service_host, ShowMessage show_message)
     : base_address_("http://" + std::move(service_host) + "/api"),
@@ -45,7 +46,7 @@ std::unique_ptr<UpdateClient> UpdateClient::copy() const {
 
 void UpdateClient::连接(const net::Text& app_id, const net::Text& version) {
   const net::TextArray fields =
-      split_reply(request("/checkVersion?id=" + app_id + "&version=" + version));
+      split_reply(request("/checkVersion?id=" + app_id + "&version=" + version), kVersionFields);
   // A short reply (the empty one of an unreachable service included) says nothing about a newer
   // version: none of it is stored, and the client answers as connected with no newer version.
   const bool complete = fields.size() >= kVersionFields;
@@ -62,8 +63,9 @@ void UpdateClient::连接(const net::Text& app_id, const net::Text& version) {
 }
 
 net::Text UpdateClient::request(const net::Text& path) {
-  return net::utf8_to_gbk(
-      net::http_request(base_address_ + path, {.method = 0, .timeout_seconds = 2}));
+  return net::utf8_to_gbk(net::http_request(
+      base_address_ + path,
+      {.method = 0, .timeout_seconds = 2, .overall_timeout_seconds = kOverallTimeoutSeconds}));
 }
 
 net::Text UpdateClient::get_new_version() const { return guard() ? new_version_ : net::Text(); }
@@ -91,8 +93,8 @@ net::Text UpdateClient::get_visit() { return example_text("visit"); }
 
 net::Text UpdateClient::fetch_example(const net::Text& key) {
   if (!guard()) return {};
-  const net::TextArray fields =
-      split_reply(request("/getExample?id=" + app_id_ + "&data=remark|notice|visit"));
+  const net::TextArray fields = split_reply(
+      request("/getExample?id=" + app_id_ + "&data=remark|notice|visit"), kExampleFields);
   // A short reply stores nothing, so the next getter asks again.
   if (fields.size() < kExampleFields) return {};
   remark_ = fields[0];

@@ -1,12 +1,21 @@
 // The client of the update service: version state, release-notes address and example texts.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <memory>
+#include <string_view>
 
 #include "net/text.h"
 
 namespace update {
+
+// The first `wanted` fields of an update-service reply (GBK): the runs of text between "|"
+// separators, in order. Two adjacent separators, or a leading one, give an empty field; a
+// trailing separator gives none, nor does the empty reply. Double-byte characters are stepped
+// over whole, so a trail byte equal to "|" never separates (0x80, the euro sign, is a
+// character of one byte). Fields after the wanted ones are neither stored nor kept.
+net::TextArray split_reply(std::string_view reply, std::size_t wanted);
 
 // Asks the update service ("http://<host>/api") for the state of one application and keeps the
 // answer for the rest of the run. Replies are UTF-8 texts of fields separated by "|", stored as
@@ -32,8 +41,8 @@ class UpdateClient {
   // field of it and reports no newer version; the client still counts as connected, so the
   // getters answer silently.
   virtual void 连接(const net::Text& app_id, const net::Text& version);
-  // One GET request to the base address + path with a 2-second time-out per phase; the reply as
-  // GBK.
+  // One GET request to the base address + path with a 2-second time-out per phase and 8 seconds
+  // in all; the reply as GBK.
   virtual net::Text request(const net::Text& path);
 
   virtual net::Text get_new_version() const;       // guarded

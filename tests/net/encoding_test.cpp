@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,9 @@ TEST(Encoding, GbkToUtf16) {
       {"A", true, bytes({0x41, 0})},
       {"\xD6\xD0", false, bytes({0x2D, 0x4E, 0, 0})},  // 中, one unit
       {"\xD6\xD0", true, bytes({0x2D, 0x4E})},
-      {"\x80", false, bytes({0xAC, 0x20, 0, 0})},        // the euro sign of code page 936
+      {"\x80", false, bytes({0xAC, 0x20, 0, 0})},     // the euro sign of code page 936
+      {"\x80|", true, bytes({0xAC, 0x20, 0x7C, 0})},  // one byte: the next one stands alone
+      {"\x80\xD6\xD0", true, bytes({0xAC, 0x20, 0x2D, 0x4E})},
       {Text("a\0b", 3), false, bytes({0x61, 0, 0, 0})},  // the text ends at its first NUL
       {Text("\0b", 2), false, {}},
       {"a\xB0", false, bytes({0x61, 0, 0xFD, 0xFF, 0, 0})},  // a lone lead byte at the end
@@ -175,7 +178,12 @@ TEST(Encoding, CharsetToGbk) {
       {bytes({0x41}), "", std::nullopt},
       {bytes({0x41}), "no-such-charset", std::nullopt},
   };
-  for (const Case& c : cases) EXPECT_EQ(charset_to_gbk(c.body, c.charset), c.expected) << c.charset;
+  for (const Case& c : cases) {
+    const Result<Text> decoded = charset_to_gbk(c.body, c.charset);
+    EXPECT_EQ(decoded.ok(), c.expected.has_value()) << c.charset;
+    if (decoded.ok() && c.expected) EXPECT_EQ(*decoded, *c.expected) << c.charset;
+    if (!decoded.ok()) EXPECT_FALSE(decoded.failure().reason.empty()) << c.charset;
+  }
 }
 
 TEST(Encoding, U16StringConversions) {

@@ -183,5 +183,53 @@ TEST(HeaderCookie, TextArrayFindAndCapitalizeFirst) {
   for (const TextCase& c : cases) EXPECT_EQ(capitalize_first(c.input), c.expected) << c.input;
 }
 
+// The euro sign is the single byte 0x80 in code page 936: every separator right after it (or
+// right before it) still separates.
+TEST(HeaderCookie, EuroSignNextToSeparators) {
+  const Text euro = "\x80";
+  const std::vector<TextCase> headers = {
+      {"x" + euro + ": 1", "X" + euro + ": 1"},
+      {euro + "-x: 1", euro + "-X: 1"},
+      {"a-" + euro + "-b: " + euro, "A-" + euro + "-B: " + euro},
+      {"a: " + euro + "\r\nb: 2", "A: " + euro + "\r\nB: 2"},
+      {"a: 1" + euro + "\r\n" + euro + "\r\nc: 3", "A: 1" + euro + "\r\nC: 3"},
+  };
+  for (const TextCase& c : headers) EXPECT_EQ(normalize_headers(c.input), c.expected) << c.input;
+
+  EXPECT_EQ(header_value("X: " + euro + "\r\nConnection: close", "Connection"), "close");
+  EXPECT_EQ(header_value("Connection: " + euro, "Connection"), euro);
+  EXPECT_EQ(header_value("Connection: a" + euro + ": b", "Connection"), "a" + euro + ": b");
+  EXPECT_EQ(header_value(euro + "X: 1\r\nX: 2", "X"), "2");
+
+  const std::vector<TextCase> names = {
+      {euro + "=1", euro},
+      {"a" + euro + " =1", "a" + euro},
+      {" " + euro + " ", euro},
+      {euro + "\xA1\xA1", euro},  // a full-width space right after the euro sign is trimmed
+  };
+  for (const TextCase& c : names) EXPECT_EQ(cookie_name(c.input), c.expected) << c.input;
+
+  Text old_cookies = "a=" + euro + "; b=2";
+  Text new_cookies = "b=3;" + euro + "=4";
+  EXPECT_EQ(merge_cookies(old_cookies, new_cookies), "b=3;" + euro + "=4; a=" + euro);
+  old_cookies = "a=" + euro + ";";
+  new_cookies = euro + "=1; " + euro + "=1";
+  EXPECT_EQ(merge_cookies(old_cookies, new_cookies), euro + "=1; a=" + euro);
+  EXPECT_TRUE(cookie_list_has_name({"x=1", euro + "=2"}, euro));
+
+  EXPECT_EQ(join_unique(euro + "," + euro + ",a", ",", true), euro + ",a");
+  EXPECT_EQ(join_unique(euro + "a" + euro, "", false), euro + "a");
+  TextArray pieces;
+  EXPECT_EQ(split_characters(euro + "a" + euro, pieces), 3);
+  EXPECT_EQ(pieces, (TextArray{euro, "a", euro}));
+  // 0xFF leads no character either.
+  EXPECT_EQ(split_characters("\xFF"
+                             "a",
+                             pieces),
+            2);
+  EXPECT_EQ(pieces, (TextArray{"\xFF", "a"}));
+  EXPECT_EQ(capitalize_first(euro + "a"), euro + "a");
+}
+
 }  // namespace
 }  // namespace net

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -224,6 +226,66 @@ TEST(RegexObject, RunawayPatternStopsInsteadOfHanging) {
   RegexObject regex;
   EXPECT_FALSE(regex.create("(a*)*b", Text(40, 'a')));
   EXPECT_EQ(regex.match_count(), 0);
+}
+
+// Every match's byte position, over subjects of mixed characters (double-byte ones, the euro
+// sign, bytes that are no character), agrees with the length of the subject's text before it.
+TEST(RegexObject, PositionsOfEveryMatchAgreeWithTheTextBeforeIt) {
+  std::mt19937 random(3);
+  const std::vector<Text> pieces = {"a",        "b",    "\x80",     "\xD6\xD0",
+                                    "\x81\x40", "\xFF", "\x81\x30", "\xB0"};
+  for (int round = 0; round < 300; ++round) {
+    Text subject;
+    for (auto n = random() % 20; n > 0; --n) subject += pieces[random() % pieces.size()];
+    RegexObject regex;
+    ASSERT_TRUE(regex.create("a", subject, true));
+    const std::u16string units = gbk_to_u16string(subject);
+    std::int32_t index = 0;
+    for (std::size_t unit = 0; unit < units.size(); ++unit) {
+      if (units[unit] != u'a') continue;
+      std::int32_t position = -1;
+      EXPECT_EQ(regex.match_text(++index, &position), "a");
+      EXPECT_EQ(position, static_cast<std::int32_t>(u16string_to_gbk(units.substr(0, unit)).size()))
+          << subject << " match " << index;
+    }
+    EXPECT_EQ(regex.match_count(), index) << subject;
+  }
+}
+
+// Reading the positions of all matches costs in proportion to their number: each used to
+// convert the whole subject again, 40,000 of them took about ten seconds.
+TEST(RegexObject, PositionsOfManyMatchesAreReadQuickly) {
+  Text subject;
+  for (int i = 0; i < 40000; ++i) subject += "ax";
+  RegexObject regex;
+  ASSERT_TRUE(regex.create("(x)", subject));
+  ASSERT_EQ(regex.match_count(), 40000);
+  const auto began = std::chrono::steady_clock::now();
+  for (std::int32_t index = 1; index <= regex.match_count(); ++index) {
+    std::int32_t position = -1;
+    std::int32_t group_position = -1;
+    ASSERT_EQ(regex.match_text(index, &position), "x");
+    ASSERT_EQ(regex.submatch_text(index, 1, &group_position), "x");
+    ASSERT_EQ(position, 2 * index - 1);
+    ASSERT_EQ(group_position, 2 * index - 1);
+  }
+  // A tenth of a second here.
+  EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(4));
+}
+
+// The run-time limit guards one match: ten million cheap matches are no runaway.
+TEST(RegexObject, ManyCheapMatchesAreAllFound) {
+  Text subject;
+  subject.reserve(20'000'000);
+  for (int i = 0; i < 10'000'000; ++i) subject += "ax";
+  RegexObject regex;
+  ASSERT_TRUE(regex.create("x", subject));
+  EXPECT_EQ(regex.match_count(), 10'000'000);
+  std::int32_t position = -1;
+  EXPECT_EQ(regex.match_text(10'000'000, &position), "x");
+  EXPECT_EQ(position, 19'999'999);
+  EXPECT_EQ(regex.match_text(5'000'000, &position), "x");
+  EXPECT_EQ(position, 9'999'999);
 }
 
 }  // namespace

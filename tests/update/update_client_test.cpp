@@ -1,9 +1,17 @@
 // The update client against a loopback update service: replies, flags, guard, example texts.
 #include "update/update_client.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -70,6 +78,12 @@ TEST_F(UpdateClientTest, TakesVersionReplyApart) {
        "http://dl.example/d", ""},
       {"trail byte equal to the separator", "true|false|x|http://dl.example/e|" + trail_bar, true,
        false, "http://dl.example/e", trail_bar},
+      {"euro sign as field 2", "true|true|€|http://127.0.0.1/dl|9.9", true, true,
+       "http://127.0.0.1/dl", "9.9"},
+      {"euro sign before every separator", "true€|true€|x€|http://127.0.0.1/€|9.9€", false, false,
+       "http://127.0.0.1/€", "9.9€"},
+      {"euro sign after every separator", "true|€true|€|€http://127.0.0.1/|€9.9", true, false,
+       "€http://127.0.0.1/", "€9.9"},
       {"four fields and a trailing separator", "true|true|x|http://dl.example/f|", false, false, "",
        ""},
       {"four fields", "true|true|x|http://dl.example/g", false, false, "", ""},
@@ -205,6 +219,128 @@ TEST_F(UpdateClientTest, CopyIsIndependent) {
   EXPECT_EQ(copy->get_new_version(), "2.0");
   EXPECT_EQ(copy->get_app_id(), kAppId);
   EXPECT_TRUE(client.get_forced());
+}
+
+// A service on 127.0.0.1 that answers the first request with a head and then one body byte
+// every 1.5 seconds (never long enough for a 2-second phase time-out to end the read), for
+// at most 40 seconds.
+class TricklingService {
+ public:
+  TricklingService() {
+    listener_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    listen(listener_, 4);
+    socklen_t length = sizeof address;
+    getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this] { serve(); });
+  }
+  ~TricklingService() {
+    stop_ = true;
+    thread_.join();
+    close(listener_);
+  }
+  std::string host() const { return "127.0.0.1:" + std::to_string(port_); }
+
+ private:
+  bool wait_readable(int socket, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!stop_ && std::chrono::steady_clock::now() < end) {
+      pollfd entry{socket, POLLIN, 0};
+      if (poll(&entry, 1, 50) > 0) return true;
+    }
+    return false;
+  }
+
+  void serve() {
+    if (!wait_readable(listener_, std::chrono::seconds(40))) return;
+    const int connection = accept(listener_, nullptr, nullptr);
+    if (connection < 0) return;
+    std::string request;
+    char buffer[4096];
+    while (request.find("\r\n\r\n") == std::string::npos &&
+           wait_readable(connection, std::chrono::seconds(5))) {
+      const ssize_t got = recv(connection, buffer, sizeof buffer, 0);
+      if (got <= 0) break;
+      request.append(buffer, static_cast<std::size_t>(got));
+    }
+    const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n";
+    send(connection, head.data(), head.size(), MSG_NOSIGNAL);
+    const std::string body = "false|";
+    const auto began = std::chrono::steady_clock::now();
+    for (std::size_t sent = 0;
+         !stop_ && std::chrono::steady_clock::now() - began < std::chrono::seconds(40); ++sent) {
+      if (send(connection, &body[sent % body.size()], 1, MSG_NOSIGNAL) != 1) break;
+      for (int i = 0; i < 30 && !stop_; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    close(connection);
+  }
+
+  int listener_ = -1;
+  int port_ = 0;
+  std::atomic<bool> stop_ = false;
+  std::thread thread_;
+};
+
+// The check runs while the program starts: a service that keeps sending a byte now and then
+// must not hold it for longer than 8 seconds in all.
+TEST(UpdateClientBound, ASlowTrickleEndsAtTheOverallBound) {
+  TricklingService service;
+  update::UpdateClient client(service.host(), nullptr);
+  const auto began = std::chrono::steady_clock::now();
+  client.连接(kAppId, "1.1");
+  const auto took = std::chrono::steady_clock::now() - began;
+  EXPECT_FALSE(client.get_has_new_version());
+  EXPECT_GT(took, std::chrono::milliseconds(7500));  // the bound, not a phase time-out, ended it
+  EXPECT_LT(took, std::chrono::seconds(32));         // and it did end (the trickle lasts 40 s)
+}
+
+TEST(SplitReply, KeepsTheWantedFieldsStepByCharacter) {
+  const std::string euro = "\x80";
+  const std::string trail_bar = "\x81|";  // one character whose trail byte is the separator's
+  struct Case {
+    std::string reply;  // GBK
+    std::size_t wanted;
+    net::TextArray expected;
+  };
+  const Case cases[] = {
+      {"a|b|c", 5, {"a", "b", "c"}},
+      {"a|b|c", 2, {"a", "b"}},
+      {"a|b|c", 0, {}},
+      {"a|b|", 5, {"a", "b"}},
+      {"a|b|", 2, {"a", "b"}},
+      {"|a||b", 5, {"", "a", "", "b"}},
+      {"|", 5, {""}},
+      {"", 5, {}},
+      {euro + "|" + euro, 5, {euro, euro}},
+      {euro + euro + "|x", 5, {euro + euro, "x"}},
+      {"|" + euro + "|", 5, {"", euro}},
+      {"true|true|" + euro + "|http://127.0.0.1/dl|9.9",
+       5,
+       {"true", "true", euro, "http://127.0.0.1/dl", "9.9"}},
+      {"a" + trail_bar + "b|c", 5, {"a" + trail_bar + "b", "c"}},
+      {euro + trail_bar + "|c", 5, {euro + trail_bar, "c"}},
+      {"a|\x81", 5, {"a", "\x81"}},  // a lead byte at the very end stands alone
+      {"\xFF|a", 5, {"\xFF", "a"}},  // so does 0xFF, which leads no character
+  };
+  for (const Case& test : cases) {
+    EXPECT_EQ(update::split_reply(test.reply, test.wanted), test.expected)
+        << test.reply << " / " << test.wanted;
+  }
+}
+
+// 50 MB of "a|" hold 25 million fields; the client keeps the five it reads.
+TEST(SplitReply, LongReplyKeepsOnlyWhatIsRead) {
+  std::string reply;
+  for (int i = 0; i < 25'000'000; ++i) reply += "a|";
+  const auto began = std::chrono::steady_clock::now();
+  EXPECT_EQ(update::split_reply(reply, 5), (net::TextArray{"a", "a", "a", "a", "a"}));
+  // Microseconds here: only the first five fields are looked at.
+  EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(1));
 }
 
 }  // namespace
