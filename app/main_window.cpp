@@ -15,6 +15,7 @@
 #include "app/main_window_layout.h"
 #include "app/page_view.h"
 #include "app/points_claim.h"
+#include "app/program_version.h"
 #include "ui/digits_validator.h"
 #include "ui/fixed_frame.h"
 #include "ui/hyperlink_label.h"
@@ -139,7 +140,7 @@ void MainWindow::connect_catalogue() {
 
 void MainWindow::on_created() {
   pages_->setCurrentIndex(0);
-  update::check_for_update(program_.update_client(), values_.app_id, "1.1", true,
+  update::check_for_update(program_.update_client(), values_.app_id, kProgramVersion, true,
                            [this](int exit_code) { program_.end_program(exit_code); });
 }
 

@@ -146,7 +146,8 @@ def startup_pages_and_catalogue(run):
     main = program.window(MAIN_TITLE, START_TIMEOUT)
     expect_equal(showing_pages(run, main), [0], "pages on screen after start-up")
     expect(not program.windows(NEW_VERSION_TITLE), "the new-version window appeared with no newer version")
-    expect_equal(update.version_checks(), [f"/api/checkVersion?id={run.values['app_id']}&version=1.1"],
+    expect_equal(update.version_checks(),
+                 [f"/api/checkVersion?id={run.values['app_id']}&version={run.values['version']}"],
                  "version checks made at start-up")
 
     column = sorted(SIDE_BUTTONS, key=lambda text: centre_of(side_button(main, text))[1])
