@@ -4,6 +4,7 @@
 #include <QThread>
 
 #include "app/main_window.h"
+#include "app/program_version.h"
 #include "ui/message_box.h"
 #include "ui/text_qt.h"
 #include "ui/window_opening.h"

@@ -12,9 +12,6 @@ namespace app {
 
 class MainWindow;
 
-// The version this program reports to the update service.
-inline constexpr char kProgramVersion[] = "1.1";
-
 // Created once at start-up, before any window. Holds update_client and verification_code;
 // exit_cleanup runs exactly once, when the program ends by either path: its last window
 // closed, or end_program.

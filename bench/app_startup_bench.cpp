@@ -1,8 +1,10 @@
 // Start-up of a fresh process until its main window is shown, offscreen, against a fresh process
-// showing a bare window that holds a page view. The update service answers "no newer version" on
-// loopback; in a second case it accepts connections but never answers, so the update check gives
-// up after one 2 s phase. Each start is this program run again in a child mode, so both sides
-// load the same libraries; the parent times from the start of the child to its "shown" line.
+// showing a bare window that holds a page view, measured in turns in the same run. The update
+// service answers "no newer version" on loopback; in a second case it accepts connections but
+// never answers, so the update check gives up after one 2 s phase. Each start is this program run
+// again in a child mode, so both sides load the same libraries; the parent times from the start of
+// the child to its "shown" line. Each benchmark prints its ratio to the bare window, the goal and
+// whether it was met (met = 1).
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -88,7 +90,26 @@ double start_child(const QString& mode, const std::string& update_host = "127.0.
   return seconds;
 }
 
-// The two starts alternate, so a machine that gets busier mid-run affects both alike.
+// The goals, as ratios to the bare window measured in the same run.
+constexpr double kNoNewerVersionGoal = 1.25;  // program start-up / bare window start-up
+constexpr double kBeyondTimeOutGoal = 1.25;   // (start-up - 2 s) / bare window start-up
+constexpr double kPhaseTimeOutSeconds = 2.0;  // the update check's wait for a silent service
+
+// Counters of one comparison: the averages in milliseconds, the ratio and its goal; "met" is 1
+// when the ratio is within the goal.
+void report(benchmark::State& state, double bare_total, double measured_total, const char* name,
+            double goal) {
+  const auto runs = static_cast<double>(state.iterations());
+  const double ratio = measured_total / bare_total;
+  state.counters["bare_window_ms"] = bare_total * 1000 / runs;
+  state.counters[std::string(name) + "_ms"] = measured_total * 1000 / runs;
+  state.counters["ratio"] = ratio;
+  state.counters["goal"] = goal;
+  state.counters["met"] = ratio <= goal ? 1 : 0;
+}
+
+// The starts alternate with a bare window's, so a machine that gets busier mid-run affects both
+// alike. Goal: the program is shown within 1.25x the bare window's time.
 void BM_StartUpNoNewerVersion(benchmark::State& state) {
   test_support::UpdateService service("false|false|x|http://dl.example/v2.exe|2.0");
   double bare_total = 0;
@@ -104,24 +125,29 @@ void BM_StartUpNoNewerVersion(benchmark::State& state) {
     bare_total += bare;
     program_total += program;
   }
-  state.counters["bare_window_ms"] = bare_total * 1000 / static_cast<double>(state.iterations());
-  state.counters["ratio_to_bare_window"] = program_total / bare_total;
+  report(state, bare_total, program_total, "program", kNoNewerVersionGoal);
 }
 
+// The update service takes the connection and never answers: the check gives up after its 2 s
+// phase. Goal: what the start-up takes beyond those 2 s is within 1.25x the bare window's own
+// start-up.
 void BM_StartUpServiceNeverAnswers(benchmark::State& state) {
   test_support::SilentPort service;  // takes connections, never answers
   const std::string host = "127.0.0.1:" + std::to_string(service.port());
-  double total = 0;
+  double bare_total = 0;
+  double beyond_total = 0;
   for (auto _ : state) {
+    const double bare = start_child(QStringLiteral("--child-bare"));
     const double program = start_child(QStringLiteral("--child-program"), host);
-    if (program < 0) {
-      state.SkipWithError("the program did not show its window");
+    if (bare < 0 || program < 0) {
+      state.SkipWithError("a child did not show its window");
       return;
     }
     state.SetIterationTime(program);
-    total += program;
+    bare_total += bare;
+    beyond_total += program - kPhaseTimeOutSeconds;
   }
-  state.counters["beyond_2s_ms"] = (total / static_cast<double>(state.iterations()) - 2.0) * 1000;
+  report(state, bare_total, beyond_total, "beyond_2s", kBeyondTimeOutGoal);
 }
 
 BENCHMARK(BM_StartUpNoNewerVersion)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);

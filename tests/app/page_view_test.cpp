@@ -31,6 +31,7 @@
 #include "app/program.h"
 #include "tests/app/test_values.h"
 #include "tests/support/http_peer.h"
+#include "tests/support/loopback_http_server.h"
 #include "tests/support/update_service.h"
 
 // Widgets whose class names differ from the engine's inner widget only in letter case.
@@ -115,23 +116,18 @@ class PageServer {
       response.set_content("<title>locked</title>", "text/html");
     });
     server_.set_keep_alive_max_count(1);  // no idle connection delays stop()
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
+    server_.start();
   }
-  ~PageServer() {
-    server_.stop();
-    thread_.join();
-  }
+  ~PageServer() { server_.stop(); }
 
   QUrl url(const char* host, const QString& path) const {
-    return QUrl(QStringLiteral("http://%1:%2%3").arg(QLatin1String(host)).arg(port_).arg(path));
+    return QUrl(
+        QStringLiteral("http://%1:%2%3").arg(QLatin1String(host)).arg(server_.port()).arg(path));
   }
   int authorizations() const { return authorizations_; }
 
  private:
-  httplib::Server server_;
-  std::thread thread_;
-  int port_ = 0;
+  test_support::LoopbackHttpServer server_;
   std::atomic<int> authorizations_ = 0;
 };
 

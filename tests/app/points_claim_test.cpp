@@ -27,6 +27,7 @@
 #include "net/encoding.h"
 #include "net/event_pump.h"
 #include "tests/app/test_values.h"
+#include "tests/support/loopback_http_server.h"
 #include "tests/support/loopback_port.h"
 #include "tests/support/qt_message_boxes.h"
 #include "tests/support/smtp_peer.h"
@@ -56,15 +57,11 @@ class CodeService {
       std::this_thread::sleep_for(delay);
       response.set_content(reply, "text/plain");
     });
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
+    server_.start();
   }
-  ~CodeService() {
-    server_.stop();
-    thread_.join();
-  }
+  ~CodeService() { server_.stop(); }
 
-  std::string host() const { return "127.0.0.1:" + std::to_string(port_); }
+  std::string host() const { return server_.host(); }
   void set_reply(std::string reply, std::chrono::milliseconds delay = 0ms) {
     std::lock_guard lock(mutex_);
     reply_ = std::move(reply);
@@ -76,9 +73,7 @@ class CodeService {
   }
 
  private:
-  httplib::Server server_;
-  std::thread thread_;
-  int port_ = 0;
+  test_support::LoopbackHttpServer server_;
   mutable std::mutex mutex_;
   std::string reply_;
   std::chrono::milliseconds delay_{0};

@@ -31,6 +31,10 @@ START_TIMEOUT = 20
 REACTION_TIMEOUT = 5
 # A claim: a request to the code service and a mail to the SMTP server, both on loopback.
 CLAIM_TIMEOUT = 15
+# A silent update service holds start-up for the check's 2-second time-out, not less, and never for
+# the 30-second default: the main window appears between these, in seconds after the start.
+BLACK_HOLE_EARLIEST = 1.9
+BLACK_HOLE_LATEST = 8
 SIDE_BUTTONS = ("首页", "热门教程", "赚取积分", "软件大全", "其他")  # top to bottom
 
 
@@ -154,7 +158,8 @@ def startup_pages_and_catalogue(run):
     main = program.window(MAIN_TITLE, START_TIMEOUT)
     expect_equal(showing_pages(run, main), [0], "pages on screen after start-up")
     expect(not program.windows(NEW_VERSION_TITLE), "the new-version window appeared with no newer version")
-    expect_equal(update.version_checks(), [f"/api/checkVersion?id={run.values['app_id']}&version=1.1"],
+    expect_equal(update.version_checks(),
+                 [f"/api/checkVersion?id={run.values['app_id']}&version={run.values['version']}"],
                  "version checks made at start-up")
 
     column = sorted(SIDE_BUTTONS, key=lambda text: centre_of(side_button(main, text))[1])
@@ -331,8 +336,10 @@ def information_windows(run):
 
 
 def update_service_black_hole(run):
-    """An update service that takes the connection and never answers: the main window still
-    appears, on page 0, within 2.5 s of the program's start."""
+    """An update service that takes the connection and never answers: the update check gives up
+    after its 2-second phase time-out and the main window appears, on page 0. It appears after
+    about 2 s, and clearly not after the 30-second default time-out: the bounds hold on a machine
+    four times slower (the tight figure is bench/app_startup_bench's)."""
     hole = run.add(BlackHole(run.port("update_host")))
     program = run.start_program()
     # Seen on the X server: the moment the window is mapped, whatever the accessibility bus's pace.
@@ -341,7 +348,9 @@ def update_service_black_hole(run):
     print(f"main window on screen {shown_after:.2f} s after start", flush=True)
     main = program.window(MAIN_TITLE, REACTION_TIMEOUT)
     expect(hole.connections() >= 1, "the program never connected to the update service")
-    expect(shown_after <= 2.5, f"the main window appeared {shown_after:.2f} s after start, expected at most 2.5 s")
+    expect(BLACK_HOLE_EARLIEST <= shown_after <= BLACK_HOLE_LATEST,
+           f"the main window appeared {shown_after:.2f} s after start, expected between "
+           f"{BLACK_HOLE_EARLIEST:g} s and {BLACK_HOLE_LATEST:g} s (the update check's 2-second time-out)")
     expect_equal(showing_pages(run, main), [0], "pages on screen")
 
 

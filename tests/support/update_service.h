@@ -1,16 +1,11 @@
 // A loopback update service: answers version checks with a scripted reply and counts requests.
 #pragma once
 
-#include <atomic>
-#include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
-namespace httplib {
-class Server;
-}
+#include "tests/support/loopback_http_server.h"
 
 namespace test_support {
 
@@ -25,9 +20,7 @@ class UpdateService {
   std::vector<std::string> requests() const;  // request target (path and query) of each, in order
 
  private:
-  std::unique_ptr<httplib::Server> server_;
-  std::thread thread_;
-  int port_ = 0;
+  LoopbackHttpServer server_;
   mutable std::mutex mutex_;
   std::string reply_;
   std::vector<std::string> requests_;
