@@ -181,8 +181,12 @@ TEST(Encoding, CharsetToGbk) {
   for (const Case& c : cases) {
     const Result<Text> decoded = charset_to_gbk(c.body, c.charset);
     EXPECT_EQ(decoded.ok(), c.expected.has_value()) << c.charset;
-    if (decoded.ok() && c.expected) EXPECT_EQ(*decoded, *c.expected) << c.charset;
-    if (!decoded.ok()) EXPECT_FALSE(decoded.failure().reason.empty()) << c.charset;
+    if (decoded.ok() && c.expected) {
+      EXPECT_EQ(*decoded, *c.expected) << c.charset;
+    }
+    if (!decoded.ok()) {
+      EXPECT_FALSE(decoded.failure().reason.empty()) << c.charset;
+    }
   }
 }
 

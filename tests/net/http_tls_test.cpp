@@ -13,6 +13,7 @@
 
 #include "net/curl_http_transfer.h"
 #include "net/http_request.h"
+#include "tests/support/loopback_http_server.h"
 
 namespace {
 
@@ -32,32 +33,24 @@ class SelfSignedServer {
         " -keyout " +
         key.string() + " -out " + certificate.string() + " 2>/dev/null";
     if (std::system(command.c_str()) != 0) return;
-    server_ = std::make_unique<httplib::SSLServer>(certificate.c_str(), key.c_str());
+    server_ = std::make_unique<test_support::LoopbackHttpsServer>(certificate.c_str(), key.c_str());
     server_->Get("/", [](const httplib::Request&, httplib::Response& response) {
       response.set_content("secure body", "text/plain");
     });
-    port_ = server_->bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { server_->listen_after_bind(); });
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!server_->is_running() && std::chrono::steady_clock::now() < until) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    server_->start();
   }
   ~SelfSignedServer() {
-    if (server_) server_->stop();
-    if (thread_.joinable()) thread_.join();
+    server_.reset();
     fs::remove_all(directory_);
   }
 
   bool running() const { return server_ && server_->is_running(); }
-  std::uint16_t port() const { return static_cast<std::uint16_t>(port_); }
-  std::string url() const { return "https://127.0.0.1:" + std::to_string(port_) + "/"; }
+  std::uint16_t port() const { return static_cast<std::uint16_t>(server_->port()); }
+  std::string url() const { return "https://" + server_->host() + "/"; }
 
  private:
   fs::path directory_;
-  std::unique_ptr<httplib::SSLServer> server_;
-  int port_ = 0;
-  std::thread thread_;
+  std::unique_ptr<test_support::LoopbackHttpsServer> server_;
 };
 
 TEST(HttpTls, CertificateFaultsAreOverlooked) {
@@ -81,19 +74,20 @@ constexpr net::HttpStep kPreparingSteps[] = {net::HttpStep::platform,     net::H
 TEST(HttpTls, WithCertificateChecksTheServerIsRefused) {
   SelfSignedServer server;
   ASSERT_TRUE(server.running());
-  const net::HttpExchange exchange{
-      .address = {.host = "127.0.0.1", .port = server.port(), .secure = true, .object_name = "/"},
-      .verify_peer = true,
-      .verify_host = true,
-      .phase_timeout = std::chrono::seconds(5)};
+  net::HttpExchange exchange;
+  exchange.address = {
+      .host = "127.0.0.1", .port = server.port(), .secure = true, .object_name = "/"};
+  exchange.verify_peer = true;
+  exchange.verify_host = true;
+  exchange.phase_timeout = std::chrono::seconds(5);
   net::CurlHttpTransfer transfer;
   for (const net::HttpStep step : kPreparingSteps) ASSERT_TRUE(transfer.set_up(step, exchange));
   EXPECT_FALSE(transfer.start());
 }
 
 TEST(HttpTls, StepsOutOfOrderAreRefused) {
-  const net::HttpExchange exchange{
-      .address = {.host = "127.0.0.1", .port = 443, .secure = true, .object_name = "/"}};
+  net::HttpExchange exchange;
+  exchange.address = {.host = "127.0.0.1", .port = 443, .secure = true, .object_name = "/"};
   net::CurlHttpTransfer transfer;
   EXPECT_FALSE(transfer.set_up(net::HttpStep::connection, exchange)) << "before the session";
   EXPECT_FALSE(transfer.start()) << "before any set-up";
